@@ -1,0 +1,113 @@
+// The reference host's own C++ API, for the host program, the tools and the
+// tests. The operator never includes this file.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "vxhost/oplibcommon.h"
+
+namespace vxhost {
+
+// ---- home, language -------------------------------------------------------
+
+// Sets VXHOME (in the process environment) to `dir`, creating it when missing.
+// Throws std::runtime_error with a clear message when it cannot be made or written.
+void setHome(const std::filesystem::path &dir);
+// The default home: $XDG_DATA_HOME/vxhost, else ~/.local/share/vxhost.
+std::filesystem::path defaultHome();
+// The language of resource strings: "english" (default) or "deutsch".
+void setLanguage(const std::string &language);
+const std::string &language();
+// Folder holding the resource sets (default: the installed data/resources).
+void setResourceDir(const std::filesystem::path &dir);
+const std::filesystem::path &resourceDir();
+
+// ---- video format -----------------------------------------------------------
+
+struct Format {
+  int width = 720;          // frame width
+  int height = 576;         // frame height (a field is height / 2 lines)
+  int pixelAspect = 1000;   // per mille
+  int rateNum = 25, rateDen = 1;
+};
+void setFormat(const Format &format);
+const Format &format();
+
+// ---- screen ------------------------------------------------------------------
+
+struct Screen {
+  int width = 1920, height = 1080;
+  int safeMargin = 0;        // the visible area is inset by this many pixels
+  int pixelAspect = 1000;    // cgGetPixelAspect(4)
+  int fontHeight = 14;       // cgGetFontHeightMonitor
+  int addHeight = 6;         // cgGetAddHeight; row unit = 20
+  bool videoMonitor = false; // cgGetConnectedMonitors() == 3 when true
+};
+void setScreen(const Screen &screen);
+const Screen &screen();
+// The screen's video plane that cgmxYUVAtoOvl writes (width x height YUVA words).
+std::vector<uint32_t> &overlayPlane();
+
+// Calls the operator made that leave no other trace.
+struct CallCounts {
+  int busyPointer = 0;
+  int standardPointer = 0;
+};
+CallCounts &callCounts();
+
+// ---- images --------------------------------------------------------------------
+
+// OpImages and CImages allocated and not yet released.
+int liveImageCount();
+
+// ---- scenes, input and output -----------------------------------------------
+
+// A clip as the host sees it: `length` frames, each the format's frame size in
+// YUVA words (0xYYUUVVAA). frame() may return null for a frame that cannot be
+// decoded; the pointer stays valid until the next call on the same source.
+class FrameSource {
+public:
+  virtual ~FrameSource() = default;
+  virtual int length() const = 0;
+  virtual const uint32_t *frame(int index) = 0;
+};
+// A source made of frames held in memory (each width x height of the format).
+std::shared_ptr<FrameSource> memorySource(std::vector<std::vector<uint32_t>> frames);
+
+void setScene(int32_t id, std::shared_ptr<FrameSource> source);
+void clearScenes();
+void setInput(std::shared_ptr<FrameSource> source); // null: opGetField yields null
+// Counts opGetField calls (tests check that the input is not fetched).
+int inputFetchCount();
+
+// Receives every image handed to opPutField and owns it (must opFreeImage it).
+// Without a sink the image is released at once.
+void setFieldSink(std::function<void(OpImage *)> sink);
+
+// ---- log -------------------------------------------------------------------------
+
+struct LogRecord {
+  int32_t level = 0;
+  int32_t line = 0;
+  std::string source;
+  uint32_t code = 0;
+  std::string text;
+};
+// While capturing, records are also kept in memory (besides the file).
+void captureLog(bool on);
+std::vector<LogRecord> takeLog();   // the captured records, emptied
+// The log file in use ($VXHOST_LOG, else $VXHOME/log/vxhost.log).
+std::filesystem::path logPath();
+
+// ---- reset -----------------------------------------------------------------------
+
+// Back to defaults: format, screen, language, scenes, input, sink, counters,
+// overlay plane, captured log (VXHOME is left as it is).
+void reset();
+
+} // namespace vxhost

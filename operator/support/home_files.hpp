@@ -1,0 +1,37 @@
+// Files below the host's home directory (VXHOME). Paths are 8-bit and begin
+// with "/programs/tileron/"; a path that already holds the home value is used
+// as it is.
+#pragma once
+
+#include <cstdio>
+#include <string>
+
+namespace tileron {
+
+// The home-relative directories, made on every message.
+inline constexpr const char *kDirRoot = "/programs/tileron";
+inline constexpr const char *kDirPrefs = "/programs/tileron/prefs";
+inline constexpr const char *kDirMask = "/programs/tileron/mask";
+inline constexpr const char *kDirArchive = "/programs/tileron/archive";
+
+// The path given to the C library: `path` unchanged when it contains the value
+// of VXHOME anywhere, else VXHOME followed by `path` (no separator inserted).
+std::string resolveHomePath(const std::string &path);
+
+// Opens the resolved path with fopen(mode); null on failure. The caller closes it.
+std::FILE *openHomeFile(const std::string &path, const char *mode);
+
+// Makes the directory: 0 on success or when it exists, -1 otherwise.
+int makeHomeDirectory(const std::string &path);
+
+// Removes the file: 0 on success, -1 on failure.
+int removeHomeFile(const std::string &path);
+
+// Copies a whole file (both paths home-relative): 1 on success, else 0. A
+// failed copy may leave the destination created, empty or partial.
+int copyHomeFile(const std::string &source, const std::string &destination);
+
+// Nearest integer with halves away from zero (-2.5 -> -3, 2.5 -> 3).
+int roundNearest(double value);
+
+} // namespace tileron
