@@ -26,6 +26,10 @@ const std::string &language();
 // Folder holding the resource sets (default: the installed data/resources).
 void setResourceDir(const std::filesystem::path &dir);
 const std::filesystem::path &resourceDir();
+// Folder of the texture library that txGetOpImage reads (default: the
+// installed data/textures); an empty path restores the default.
+void setTextureDir(const std::filesystem::path &dir);
+std::filesystem::path textureDir();
 
 // ---- video format -----------------------------------------------------------
 
@@ -52,6 +56,15 @@ void setScreen(const Screen &screen);
 const Screen &screen();
 // The screen's video plane that cgmxYUVAtoOvl writes (width x height YUVA words).
 std::vector<uint32_t> &overlayPlane();
+
+// The video monitor's picture that cgWriteImage(1, ...) draws into: the
+// format's frame size, made (cleared) on the first write after a reset or a
+// change of format; empty until then. Only drawn while screen().videoMonitor.
+struct MonitorPicture {
+  int width = 0, height = 0;
+  std::vector<uint32_t> pixels; // width x height YUVA words
+};
+const MonitorPicture &monitorPicture();
 
 // Calls the operator made that leave no other trace.
 struct CallCounts {

@@ -1,0 +1,102 @@
+// Operator images (OpImage) and GUI images (CImage): allocation, release and
+// the count of live images.
+#include "host/images/images.hpp"
+
+#include <atomic>
+#include <cstdlib>
+#include <new>
+
+#include "host/control.hpp"
+#include "vxhost/orvexagui.h"
+
+namespace vxhost {
+
+namespace {
+
+std::atomic<int> liveImages{0};
+
+constexpr int32_t kMaxSide = 32767; // widths and heights are 16-bit signed
+
+bool validSize(int32_t width, int32_t height) {
+  return width > 0 && height > 0 && width <= kMaxSide && height <= kMaxSide;
+}
+
+} // namespace
+
+int bytesPerPixel(int32_t kind) {
+  switch (kind) {
+  case OP_KIND_YUVA: return 4;
+  case OP_KIND_16: return 2;
+  case OP_KIND_8: return 1;
+  default: return 0;
+  }
+}
+
+int liveImageCount() { return liveImages.load(); }
+
+} // namespace vxhost
+
+using namespace vxhost;
+
+extern "C" OpImage *opAllocImage(int32_t width, int32_t height, int32_t kind, int32_t) {
+  uint16_t aspect = 1000;
+  // The two probe sizes ask for a field of the current format: (0, 0) the
+  // input field, (-1, -1) the output field, which this host makes alike.
+  if ((width == 0 && height == 0) || (width == -1 && height == -1)) {
+    const Format &f = format();
+    width = f.width;
+    height = f.height / 2;
+    aspect = static_cast<uint16_t>(f.pixelAspect);
+  }
+  const int bpp = bytesPerPixel(kind);
+  if (bpp == 0 || !validSize(width, height))
+    return nullptr;
+  auto *image = new (std::nothrow) OpImage{};
+  if (!image)
+    return nullptr;
+  image->pixels = static_cast<uint8_t *>(std::calloc(size_t(width) * size_t(height), size_t(bpp)));
+  if (!image->pixels) {
+    delete image;
+    return nullptr;
+  }
+  image->width = static_cast<int16_t>(width);
+  image->height = static_cast<int16_t>(height);
+  image->kind = kind;
+  image->pixelAspect = aspect;
+  ++liveImages;
+  return image;
+}
+
+extern "C" void opFreeImage(OpImage *image) {
+  if (!image)
+    return;
+  std::free(image->pixels);
+  delete image;
+  --liveImages;
+}
+
+extern "C" CImage *cgAllocImage(int32_t kind, int32_t width, int32_t height) {
+  if (kind != 2 || !validSize(width, height))
+    return nullptr;
+  auto *image = new (std::nothrow) CImage{};
+  if (!image)
+    return nullptr;
+  image->pixels = static_cast<uint8_t *>(std::calloc(size_t(width) * size_t(height), 4));
+  if (!image->pixels) {
+    delete image;
+    return nullptr;
+  }
+  image->kind = kind;
+  image->width = static_cast<int16_t>(width);
+  image->height = static_cast<int16_t>(height);
+  ++liveImages;
+  return image;
+}
+
+extern "C" void cgFreeImage(CImage *image) {
+  if (!image)
+    return;
+  std::free(image->pixels);
+  delete image;
+  --liveImages;
+}

@@ -1,0 +1,21 @@
+// PNG files as 8-bit RGBA pictures: writing (libspng) here, reading through
+// host/textures/png_reader.hpp, the host's one PNG decoder.
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+#include "host/textures/png_reader.hpp"
+
+namespace vxhost {
+
+using RgbaPicture = RgbaImage;
+
+// Reads any PNG as 8-bit RGBA into `picture`. Returns false with a message in
+// `error` for a missing, damaged or refused file.
+bool readPng(const std::filesystem::path &path, RgbaPicture &picture, std::string &error);
+
+// Writes an 8-bit RGBA PNG of `picture`. Returns false with a message in `error`.
+bool writePng(const std::filesystem::path &path, const RgbaPicture &picture, std::string &error);
+
+} // namespace vxhost

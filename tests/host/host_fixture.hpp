@@ -1,0 +1,19 @@
+// Every host test runs with a fresh VXHOME and the host's defaults, and ends
+// with no live host image.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include "host/control.hpp"
+#include "operator/temp_home.hpp"
+
+class HostTest : public ::testing::Test {
+protected:
+  void SetUp() override { vxhost::reset(); }
+  void TearDown() override {
+    EXPECT_EQ(vxhost::liveImageCount(), 0);
+    vxhost::reset();
+  }
+
+  testing_support::TempHome home_;
+};
