@@ -21,17 +21,22 @@ std::string resolveHomePath(const std::string &path);
 // Opens the resolved path with fopen(mode); null on failure. The caller closes it.
 std::FILE *openHomeFile(const std::string &path, const char *mode);
 
-// Makes the directory: 0 on success or when it exists, -1 otherwise.
+// Makes the directory: 0 on success or when it exists as a directory, -1
+// otherwise (errno set), a file of that name included.
 int makeHomeDirectory(const std::string &path);
 
 // Removes the file: 0 on success, -1 on failure.
 int removeHomeFile(const std::string &path);
 
-// Copies a whole file (both paths home-relative): 1 on success, else 0. A
-// failed copy may leave the destination created, empty or partial.
+// Copies a whole file (both paths home-relative): 1 on success (an empty
+// source gives an empty copy; a file copied onto itself is left untouched),
+// else 0. A missing source creates no destination; any later failure may
+// leave the destination created, empty or partial.
 int copyHomeFile(const std::string &source, const std::string &destination);
 
-// Nearest integer with halves away from zero (-2.5 -> -3, 2.5 -> 3).
+// Nearest integer with halves away from zero (-2.5 -> -3, 2.5 -> 3, -0.4 -> 0).
+// Values beyond the int range (infinities included) saturate to INT_MIN or
+// INT_MAX; NaN gives 0.
 int roundNearest(double value);
 
 } // namespace tileron

@@ -1,0 +1,35 @@
+// The tileron-host program's subcommands and what they share. Each subcommand
+// lives in its own file and is added to the program by one line in main.cpp.
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+#include <CLI/CLI.hpp>
+
+namespace vxhost::app {
+
+// Options every subcommand can read.
+struct HostContext {
+  std::string pluginOption; // --plugin; empty = $TILERON_PLUGIN, else the built module
+};
+
+// Sets VXHOME for the plug-in: the environment's VXHOME when set and not
+// empty, else vxhost::defaultHome(); made when missing. A home without mask
+// packs gets the bundled library (installBundledMasks). Returns the home.
+// Throws std::runtime_error when it cannot be made or written.
+std::filesystem::path setUpHome();
+
+// Installs the bundled mask library (data/masks) into the home's mask
+// folder when it holds no pack index yet, keeping files already there, and
+// says so on standard error. Returns the number of packs installed.
+int installBundledMasks(const std::filesystem::path &home);
+
+// `masks`: runs tileron-masks (list, sheet, install) with the arguments that follow.
+void addMasksCommand(CLI::App &app, HostContext &context);
+
+// `info`: loads the plug-in and prints its tag list, its version and the
+// results of a load/unload message pair.
+void addInfoCommand(CLI::App &app, HostContext &context);
+
+} // namespace vxhost::app

@@ -1,0 +1,54 @@
+#include "entry/tag_list.hpp"
+
+#include <cstdio>
+
+#include "entry/entry.hpp"
+
+namespace tileron {
+
+namespace {
+
+// The six 16-bit values the host reads through tag 0x04.
+const int16_t kInputRecord[6] = {4, 2, 2, 0, 0, 0};
+
+// Tag and value words are pointer-wide so that values can hold addresses.
+const OperatorTag kOperatorInfo[] = {
+    {OPERATOR_TAG(OP_TAG_KIND), 0x1028},
+    {OPERATOR_TAG(OP_TAG_CLASS), 5},
+    {OPERATOR_TAG(OP_TAG_ENTRY), reinterpret_cast<uintptr_t>(&operatorEntry)},
+    {OPERATOR_TAG(OP_TAG_FLAGS_D), 2},
+    {OPERATOR_TAG(OP_TAG_FLAGS_E), 2},
+    {OPERATOR_TAG(OP_TAG_VERSION), reinterpret_cast<uintptr_t>(kVersionTag)},
+    {OPERATOR_TAG(OP_TAG_INPUTS), reinterpret_cast<uintptr_t>(kInputRecord)},
+    {OPERATOR_TAG(OP_TAG_FLAGS_A), 3},
+    {0, 0},
+};
+
+} // namespace
+
+const EntryPointTable kEntryPoints = {&operatorInfo, &versionQuery, {nullptr, nullptr}};
+
+const OperatorTag *operatorInfo() { return kOperatorInfo; }
+
+bool parseVersionTag(const char *tag, unsigned long &major, unsigned long &minor) {
+  if (!tag) return false;
+  unsigned long first = 0, second = 0;
+  if (std::sscanf(tag, "$Id: %*s %lu.%lu", &first, &second) != 2) return false;
+  major = first;
+  minor = second;
+  return true;
+}
+
+int32_t versionOfTag(const char *tag, int32_t selector) {
+  unsigned long major = 0, minor = 0;
+  if (!parseVersionTag(tag, major, minor)) return -1;
+  switch (selector) {
+  case 0: return static_cast<int32_t>(major);
+  case 1: return static_cast<int32_t>(minor);
+  default: return 0;
+  }
+}
+
+int32_t versionQuery(int32_t selector) { return versionOfTag(kVersionTag, selector); }
+
+} // namespace tileron

@@ -1,0 +1,63 @@
+// A fresh temporary VXHOME for one test, removed afterwards, and an
+// environment variable set for one scope.
+#pragma once
+
+#include <cstdlib>
+#include <filesystem>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <system_error>
+
+#include "host/control.hpp"
+
+namespace testing_support {
+
+class TempHome {
+public:
+  TempHome() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "tileron-test-XXXXXX").string();
+    if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
+    path_ = pattern;
+    vxhost::setHome(path_);
+  }
+  ~TempHome() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+  }
+  TempHome(const TempHome &) = delete;
+  TempHome &operator=(const TempHome &) = delete;
+  const std::filesystem::path &path() const { return path_; }
+  // The home-relative path `relative` ("/programs/...") as a real path.
+  std::filesystem::path operator/(const std::string &relative) const {
+    return std::filesystem::path(path_.string() + relative);
+  }
+
+private:
+  std::filesystem::path path_;
+};
+
+// Sets (or, with nullopt, unsets) an environment variable until the end of
+// the scope.
+class ScopedEnv {
+public:
+  ScopedEnv(const char *name, std::optional<std::string> value) : name_(name) {
+    if (const char *old = std::getenv(name)) old_ = old;
+    apply(value);
+  }
+  ~ScopedEnv() { apply(old_); }
+  ScopedEnv(const ScopedEnv &) = delete;
+  ScopedEnv &operator=(const ScopedEnv &) = delete;
+
+private:
+  void apply(const std::optional<std::string> &value) {
+    if (value)
+      setenv(name_.c_str(), value->c_str(), 1);
+    else
+      unsetenv(name_.c_str());
+  }
+  std::string name_;
+  std::optional<std::string> old_;
+};
+
+} // namespace testing_support
