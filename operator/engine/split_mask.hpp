@@ -7,6 +7,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "bar/bar_style.hpp"
@@ -60,33 +61,63 @@ public:
   int copySettingsTo(const std::string &destination);
 
   // ---- rendering ------------------------------------------------------------
+  // Makes every part's picture for field `field` at working size: the scene's
+  // field, grey with alpha 0 past the scene's end, cleared without a scene. A
+  // field the host does not deliver is reported (level 4) and empties the
+  // part's scene. False only when a picture cannot be allocated.
   bool loadPartFields(int32_t field);
-  // A new output field the caller owns (hands it to opPutField), or null.
+  // A new output field the caller owns (hands it to opPutField), or null:
+  // without a successful render set-up, without a background, or without
+  // memory to compose (the last two reported).
   OpImage *renderField(int32_t field, uint32_t flags);
+  // Copies `source` into `destination` (unless they are one image) and lays
+  // every part with a scene but `leaveOut` on it, in part order. False for a
+  // missing image or a scaled picture that cannot be allocated.
   bool composeParts(OpImage *destination, const OpImage *source, int leaveOut, bool fieldMode,
                     int parity);
   // Top-left corner of a w x h picture of part i in working coordinates.
   void placePart(int part, int width, int height, int16_t &x, int16_t &y) const;
+  // True when part i's scaled picture, as placed, covers the part's whole box.
   bool partCoversBox(int part) const;
+  // Refills barImage from barStyle at its size; a style the fill cannot make
+  // leaves a transparent layer of that size and no bar lines.
   void buildBarImage();
+  // Sets barImage's coverage (alpha) to the bar lines at barWidth per mille.
   void drawBarLines();
+  // Editor: preview = composite + the current part + the bar. False (the
+  // preview untouched) for a missing image or no memory.
   bool refreshPreview();
+  // Shows the preview on screen around the panels; with `withMonitor` also on
+  // the video monitor when there is one.
   void showPreview(bool withMonitor);
 
   // ---- part editing (on currentPart) -----------------------------------------
+  // Each setter returns at once for a value equal to the stored one; otherwise
+  // it stores the value, refreshes what depends on it and shows the preview.
+  // A scene the host cannot deliver leaves the part without a scene.
   void setPartScene(int32_t sceneId);
   void setPartScale(int16_t percent);
+  // Each axis is taken only within half the picture's width or height.
   void setPartOffset(int16_t x, int16_t y);
+  // Offset as (picture size x percent + 50) / 100, truncated; see setPartOffset.
   void setPartOffsetXPercent(int percent);
   void setPartOffsetYPercent(int percent);
   void setPartAlign(int16_t anchor);
   void setPartOpacity(int16_t opacity);
+  // Opacity 255, anchor 5, no offset, the mask's scale; always redraws.
   void resetPart();
   void setBarWidth(int16_t perMille);
+  // Rebuilds the bar layer after barStyle changed; always redraws.
   void barStyleChanged();
+  // Makes `part` current and rebuilds composite without it; ignores the
+  // current part and indexes outside the mask's parts.
   void selectPart(int part);
+  // Redraws stampView with the current part lit and sets partMarker with the
+  // markers (resource images 500 to 507) for parts that have a position.
   void refreshStampView();
+  // The part under screen point (x, y) of the preview, or -1.
   int partAtPreviewPoint(int x, int y) const;
+  // The part the stamp map names at (x, y), or -1.
   int partAtStampPoint(int x, int y) const;
 
   // ---- state, in declaration order ----------------------------------------------
@@ -128,6 +159,13 @@ private:
   // True when the settings this instance holds came from a successful set-up
   // of an editor instance, so destruction may store them.
   bool ownsSettings_ = false;
+  // The bar fill gave no image: the bar layer is a transparent stand-in and
+  // no bar lines are drawn into it.
+  bool barLeftOut_ = false;
+  // Per row of barImage as drawBarLines left it, the columns [first, end)
+  // that hold coverage (first == end: none), so laying the bar skips the
+  // transparent rest; empty when not known.
+  std::vector<std::pair<int16_t, int16_t>> barSpans_;
 };
 
 // The stamp map drawn as a GUI picture with part `highlight` (-1 = none)

@@ -1,0 +1,42 @@
+#include "masks/mask_paths.hpp"
+
+#include <cctype>
+#include <cstdint>
+#include <cstdlib>
+
+#include "entry/module.hpp"
+#include "vxhost/orvexares.h"
+#include "vxhost/xchar.h"
+
+namespace tileron {
+
+namespace {
+
+constexpr int32_t kLanguageString = 20;
+
+} // namespace
+
+bool staysInMaskDirectory(const std::string &name) {
+  if (!name.empty() && (name[0] == '/' || name[0] == '\\')) return false;
+  if (name.size() >= 2 && std::isalpha(static_cast<unsigned char>(name[0])) && name[1] == ':')
+    return false;
+  std::size_t start = 0;
+  while (start <= name.size()) {
+    std::size_t end = name.find_first_of("/\\", start);
+    if (end == std::string::npos) end = name.size();
+    if (name.compare(start, end - start, "..") == 0) return false;
+    start = end + 1;
+  }
+  const char *home = std::getenv("VXHOME");
+  return home == nullptr || *home == '\0' || name.find(home) == std::string::npos;
+}
+
+std::string languageTag() {
+  const xchar *name = resGetString(moduleState().strings, kLanguageString);
+  if (name == nullptr) return {};
+  std::string tag(3 * static_cast<std::size_t>(xcslen(name)) + 1, '\0');
+  tag.resize(static_cast<std::size_t>(xscpy(tag.data(), name)));
+  return tag;
+}
+
+} // namespace tileron

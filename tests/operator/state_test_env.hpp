@@ -1,0 +1,80 @@
+// A test base for the effect state, the mask loader and the settings file: a
+// fresh VXHOME with the operator's folders, the host reset, the log captured,
+// a resource set "tileron" of our own whose string 20 names the language's
+// element (english, deutsch) loaded as the operator's strings, and no host
+// image left at the end.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "entry/module.hpp"
+#include "host/control.hpp"
+#include "operator/temp_home.hpp"
+#include "support/report.hpp"
+#include "vxhost/orvexares.h"
+
+namespace testing_support {
+
+class StateTest : public testing::Test {
+protected:
+  void SetUp() override {
+    vxhost::reset();
+    home_ = std::make_unique<TempHome>();
+    for (const char *dir : {"prefs", "mask", "archive"})
+      std::filesystem::create_directories(home() / "programs/tileron" / dir);
+    const std::filesystem::path resources = home() / "resources";
+    std::filesystem::create_directories(resources / "tileron");
+    std::ofstream(resources / "tileron/english.txt") << "20\tenglish\n";
+    std::ofstream(resources / "tileron/deutsch.txt") << "20\tdeutsch\n";
+    vxhost::setResourceDir(resources);
+    tileron::moduleState().strings = resLoadStrings("tileron");
+    ASSERT_NE(tileron::moduleState().strings, 0u);
+    vxhost::captureLog(true);
+  }
+  void TearDown() override {
+    vxhost::captureLog(false);
+    resFreeStrings(tileron::moduleState().strings);
+    tileron::moduleState().strings = 0;
+    EXPECT_EQ(vxhost::liveImageCount(), 0);
+    home_.reset();
+  }
+
+  const std::filesystem::path &home() const { return home_->path(); }
+  std::filesystem::path settingsFile() const {
+    return home() / "programs/tileron/prefs/tileron.prf";
+  }
+
+  static std::vector<uint8_t> readBytes(const std::filesystem::path &file) {
+    std::ifstream in(file, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  }
+  static void writeBytes(const std::filesystem::path &file, const std::vector<uint8_t> &bytes) {
+    std::ofstream(file, std::ios::binary | std::ios::trunc)
+        .write(reinterpret_cast<const char *>(bytes.data()), std::streamsize(bytes.size()));
+  }
+
+  // Level-3 records from the effect state's source since the last call; any
+  // other record from that source fails the test. Records of other sources
+  // (the XML reader's "nothing found", the host's own) are dropped.
+  static int stateErrors() {
+    int errors = 0;
+    for (const vxhost::LogRecord &record : vxhost::takeLog()) {
+      if (record.source != tileron::kSrcSplitMask) continue;
+      EXPECT_EQ(record.level, tileron::kLevelError);
+      ++errors;
+    }
+    return errors;
+  }
+
+private:
+  std::unique_ptr<TempHome> home_;
+};
+
+} // namespace testing_support
