@@ -28,14 +28,16 @@ typedef struct TxRequest TxRequest;
 TxRequest *txAllocRequest(int32_t flags);
 /* Adds the default options (tile, scale) to the requester. Returns 1. */
 int32_t txAddOptions(TxRequest *request, int32_t flags);
-/* Hands settings to the request (copied). Returns 1, 0 for an invalid record. */
+/* Hands settings to the request (copied; all zero: none). Returns 1, 0 for an
+ * invalid record (the request keeps what it had). */
 int32_t txSetPrefs(TxRequest *request, const TxSettings *settings);
 /* Runs the texture requester; blocks. Returns 0 when it ran, -1 otherwise. */
 int32_t txRequest(TxRequest *request, int32_t flags);
 /* 1 a texture was chosen, 2 the requester failed, 0 left without choosing. */
 int32_t txGetStatus(const TxRequest *request);
-/* Copies the request's settings into *settings (`size` bytes, 112).
- * Returns 0, or -1 when nothing was chosen or size is wrong. */
+/* Copies the request's settings (chosen, or handed in with txSetPrefs) into
+ * *settings (`size` bytes, 112). Returns 0, or -1 when the request holds none
+ * or size is wrong. */
 int32_t txGetPrefs(const TxRequest *request, TxSettings *settings, int32_t size);
 void txFreeRequest(TxRequest *request);
 

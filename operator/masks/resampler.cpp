@@ -1,22 +1,130 @@
 #include "masks/resampler.hpp"
 
-#include <cstdlib>
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <new>
-
-#include "masks/resampler_kernels.hpp"
 
 namespace tileron {
 
 namespace {
 
+// ---- row kernels ---------------------------------------------------------------
+
 // Boundaries closer than this count as one (the destination boundary wins).
 constexpr double kTolerance = 0.0001;
 
-// Working memory beyond this is not requested: no mask image comes near it
-// (16-bit image sizes need well under a megabyte), and a malformed plane must
-// not make the allocator hand out gigabytes.
+// One entry of the horizontal segment table: a piece of a source row ending at
+// the next source or destination boundary, whichever comes first. Every row is
+// cut the same way, so the pieces are worked out once per call.
+struct Segment {
+  double length;       // source pixels; 0 or a tiny value of either sign where
+                       // two boundaries coincide, and weighted like any other
+  int32_t source;      // source pixel k under the piece
+  int32_t right;       // its right neighbour, k itself at the right edge
+  int32_t destination; // destination pixel the piece adds to
+  float c;             // horizontal fraction at the piece's end (1 at a source boundary)
+};
+
+// Merges the source boundaries 1, 2, ... and the destination boundaries cx,
+// 2cx, ... into at most sw + dw pieces and stops once the last destination pixel
+// is closed. Lengths are the boundary minus the running sum of the lengths; the
+// boundaries are running sums of 1 and of cx. Returns the number of pieces.
+int32_t buildSegmentTable(double cx, int32_t sw, int32_t dw, Segment *table) {
+  int32_t k = 0, i = 0, count = 0;
+  double a = 0.0;   // the next destination boundary is a + cx
+  double sum = 0.0; // lengths so far
+  // k < sw only guards memory: the tolerance is far above the rounding of the
+  // running boundaries, so the last destination boundary comes first.
+  while (count < sw + dw && i < dw && k < sw) {
+    Segment &s = table[count++];
+    s.source = k;
+    s.right = k < sw - 1 ? k + 1 : k;
+    s.destination = i;
+    double end;
+    if (double(k) + 1.0 + kTolerance < a + cx) {
+      end = double(k) + 1.0;
+      s.c = 1.0f;
+      ++k;
+    } else {
+      end = a + cx;
+      s.c = float(a + cx - double(k));
+      a += cx;
+      ++i;
+    }
+    s.length = end - sum;
+    sum += s.length;
+  }
+  return count;
+}
+
+// One horizontal pass over the source rows t and t + 1 (row t itself at the
+// bottom edge), for a vertical segment of height w ending at fraction v.
+struct SegmentRow {
+  const uint8_t *current;
+  const uint8_t *next;
+  const Segment *table;
+  int32_t segments;
+  int32_t bytesPerPixel;
+};
+
+// Adds the pass to the accumulators (destination width x bytes per pixel).
+// Mode bit 0 interpolates vertically, bit 1 horizontally. The weights c, 1 - c,
+// v, 1 - v and their products with the bytes are single precision; the product
+// with the piece's area w x length and the sums are double. Bytes is the
+// number of bytes per pixel when fixed at compile time (masks: 1), else 0.
+template <int Mode, int Bytes>
+void accumulateSegment(const SegmentRow &row, double w, float v, double *accumulator) {
+  const int32_t n = Bytes != 0 ? Bytes : row.bytesPerPixel;
+  const float oneMinusV = 1.0f - v;
+  for (int32_t p = 0; p < row.segments; ++p) {
+    const Segment &s = row.table[p];
+    const double d = w * s.length;
+    const float c = s.c, oneMinusC = 1.0f - s.c;
+    const uint8_t *a = row.current + size_t(s.source) * n;
+    const uint8_t *ar = row.current + size_t(s.right) * n;
+    const uint8_t *b = row.next + size_t(s.source) * n;
+    const uint8_t *br = row.next + size_t(s.right) * n;
+    double *sums = accumulator + size_t(s.destination) * n;
+    for (int32_t m = 0; m < n; ++m) {
+      if constexpr (Mode == 0) {
+        sums[m] += double(a[m]) * d;
+      } else if constexpr (Mode == 1) {
+        const float value = float(a[m]) * oneMinusV + float(b[m]) * v;
+        sums[m] += double(value) * d;
+      } else if constexpr (Mode == 2) {
+        const float value = float(ar[m]) * c + float(a[m]) * oneMinusC;
+        sums[m] += double(value) * d;
+      } else {
+        const float top = float(ar[m]) * c + float(a[m]) * oneMinusC;
+        const float bottom = float(br[m]) * c + float(b[m]) * oneMinusC;
+        const float value = top * oneMinusV + bottom * v;
+        sums[m] += double(value) * d;
+      }
+    }
+  }
+}
+
+using AccumulateFn = void (*)(const SegmentRow &, double, float, double *);
+// By [one byte per pixel][mode].
+constexpr AccumulateFn kAccumulate[2][4] = {
+    {accumulateSegment<0, 0>, accumulateSegment<1, 0>, accumulateSegment<2, 0>, accumulateSegment<3, 0>},
+    {accumulateSegment<0, 1>, accumulateSegment<1, 1>, accumulateSegment<2, 1>, accumulateSegment<3, 1>}};
+
+// Scales the accumulators by factor, truncates each toward zero to its byte
+// (low 8 bits) and zeroes them for the next row.
+void finishRow(double *accumulator, int32_t count, double factor, uint8_t *destination) {
+  for (int32_t x = 0; x < count; ++x) {
+    destination[x] = uint8_t(int32_t(accumulator[x] * factor) & 0xFF);
+    accumulator[x] = 0.0;
+  }
+}
+
+// ---- plumbing ----------------------------------------------------------------
+
+// Working memory beyond this is not requested: mask images with 16-bit sizes
+// need well under a megabyte, and a malformed plane must not make the
+// allocator hand out gigabytes.
 constexpr int64_t kMaxWorkingBytes = int64_t{256} << 20;
 
 bool planeIsUsable(const ImagePlane &plane) {
@@ -32,137 +140,47 @@ uint8_t *rowAt(const ImagePlane &plane, int32_t row) {
   return plane.pixels + int64_t{row} * plane.rowStride;
 }
 
-void fillPlane(const ImagePlane &plane, uint8_t value) {
-  const size_t rowBytes = size_t(plane.width) * size_t(plane.bytesPerPixel);
-  for (int32_t row = 0; row < plane.height; ++row) std::memset(rowAt(plane, row), value, rowBytes);
-}
-
 template <typename T> std::unique_ptr<T[]> allocate(int64_t count) {
   return std::unique_ptr<T[]>(new (std::nothrow) T[size_t(count)]);
 }
 
 } // namespace
 
-void buildSegmentTable(double cx, int32_t sourceWidth, int32_t destinationWidth, double *table) {
-  double source = 1.0; // next source boundary
-  double h = 0.0;      // the next destination boundary is h + cx
-  double sum = 0.0;
-  const int32_t entries = sourceWidth + destinationWidth;
-  for (int32_t n = 0; n < entries; ++n) {
-    double end;
-    if (source + kTolerance < h + cx) {
-      end = source;
-      source += 1.0;
-    } else {
-      end = h + cx;
-      h += cx;
-    }
-    table[n] = end - sum;
-    sum += table[n];
-  }
-}
-
-void accumulateSegment(const SegmentRow &row, const double *table, double cx, double w, float v,
-                       double *accumulator) {
-  const int32_t n = row.bytesPerPixel;
-  const int32_t entries = row.sourceWidth + row.destinationWidth;
-  const float oneMinusV = 1.0f - v;
-  int32_t k = 0; // source pixel
-  int32_t i = 0; // destination pixel
-  double a = 0.0; // the next destination boundary is a + cx
-  // k < sourceWidth only guards memory: with the tolerance far above the
-  // rounding of the running boundaries, the last destination boundary always
-  // comes before source boundary sourceWidth.
-  for (int32_t entry = 0; entry < entries && i < row.destinationWidth && k < row.sourceWidth;
-       ++entry) {
-    const bool sourceBoundary = double(k) + 1.0 + kTolerance < a + cx;
-    float c = 1.0f;
-    if (!sourceBoundary) {
-      c = float(a + cx - double(k));
-      a += cx;
-    }
-    const float oneMinusC = 1.0f - c;
-    const double d = w * table[entry];
-    const int32_t right = k < row.sourceWidth - 1 ? k + 1 : k;
-    const uint8_t *p = row.current + size_t(k) * n;
-    const uint8_t *pr = row.current + size_t(right) * n;
-    const uint8_t *q = row.next + size_t(k) * n;
-    const uint8_t *qr = row.next + size_t(right) * n;
-    double *sums = accumulator + size_t(i) * n;
-    for (int32_t component = 0; component < n; ++component) {
-      switch (row.mode) {
-      case 0:
-        sums[component] += double(p[component]) * d;
-        break;
-      case 1: {
-        const float value = float(p[component]) * oneMinusV + float(q[component]) * v;
-        sums[component] += double(value) * d;
-        break;
-      }
-      case 2: {
-        const float value = float(pr[component]) * c + float(p[component]) * oneMinusC;
-        sums[component] += double(value) * d;
-        break;
-      }
-      default: {
-        const float top = float(pr[component]) * c + float(p[component]) * oneMinusC;
-        const float bottom = float(qr[component]) * c + float(q[component]) * oneMinusC;
-        const float value = top * oneMinusV + bottom * v;
-        sums[component] += double(value) * d;
-        break;
-      }
-      }
-    }
-    if (sourceBoundary)
-      ++k;
-    else
-      ++i;
-  }
-}
-
-void finishRow(double *accumulator, int32_t count, double factor, uint8_t *destination) {
-  for (int32_t x = 0; x < count; ++x) {
-    // Truncation toward zero; the low 8 bits are the byte.
-    destination[x] = uint8_t(int32_t(accumulator[x] * factor) & 0xFF);
-    accumulator[x] = 0.0;
-  }
-}
-
 int resamplePlane(const ImagePlane &source, const ImagePlane &destination) {
   if (!planeIsUsable(destination)) return 0;
-  const auto fail = [&destination] {
-    fillPlane(destination, 255);
+  const int32_t dw = destination.width, dh = destination.height;
+  const int32_t n = destination.bytesPerPixel;
+  const int64_t destinationRowBytes = int64_t{dw} * n;
+  const auto fail = [&] {
+    for (int32_t y = 0; y < dh; ++y) std::memset(rowAt(destination, y), 255, size_t(destinationRowBytes));
     return 0;
   };
-  if (!planeIsUsable(source) || source.bytesPerPixel != destination.bytesPerPixel) return fail();
+  if (!planeIsUsable(source) || source.bytesPerPixel != n) return fail();
 
   const int32_t sw = source.width, sh = source.height;
-  const int32_t dw = destination.width, dh = destination.height;
-  const int32_t n = source.bytesPerPixel;
   const int64_t sourceRowBytes = int64_t{sw} * n;
-  const int64_t destinationRowBytes = int64_t{dw} * n;
   const int64_t tableEntries = int64_t{sw} + dw;
-  const int64_t workingBytes = 2 * sourceRowBytes + destinationRowBytes +
-                               destinationRowBytes * int64_t(sizeof(double)) +
-                               tableEntries * int64_t(sizeof(double));
+  const int64_t workingBytes = 2 * sourceRowBytes + destinationRowBytes * int64_t(1 + sizeof(double)) +
+                               tableEntries * int64_t(sizeof(Segment));
   if (workingBytes > kMaxWorkingBytes) return fail();
   auto rowA = allocate<uint8_t>(sourceRowBytes);
   auto rowB = allocate<uint8_t>(sourceRowBytes);
   auto outRow = allocate<uint8_t>(destinationRowBytes);
   auto accumulator = allocate<double>(destinationRowBytes);
-  auto table = allocate<double>(tableEntries);
+  auto table = allocate<Segment>(tableEntries);
   if (!rowA || !rowB || !outRow || !accumulator || !table) return fail();
 
+  // cx, cy: the source extent of one destination pixel. A direction that
+  // enlarges (extent below 1) interpolates.
   const double cx = double(sw) / double(dw);
   const double cy = double(sh) / double(dh);
   const double factor = 1.0 / (cy * cx);
-  SegmentRow row;
-  row.mode = (cx < 1.0 ? 2 : 0) + (cy < 1.0 ? 1 : 0);
-  row.sourceWidth = sw;
-  row.destinationWidth = dw;
-  row.bytesPerPixel = n;
+  const AccumulateFn accumulate = kAccumulate[n == 1][(cx < 1.0 ? 2 : 0) + (cy < 1.0 ? 1 : 0)];
 
-  buildSegmentTable(cx, sw, dw, table.get());
+  SegmentRow row{};
+  row.table = table.get();
+  row.segments = buildSegmentTable(cx, sw, dw, table.get());
+  row.bytesPerPixel = n;
   std::fill_n(accumulator.get(), destinationRowBytes, 0.0);
 
   uint8_t *current = rowA.get(); // source row t
@@ -170,12 +188,16 @@ int resamplePlane(const ImagePlane &source, const ImagePlane &destination) {
   std::memcpy(current, rowAt(source, 0), size_t(sourceRowBytes));
   if (sh > 1) std::memcpy(below, rowAt(source, 1), size_t(sourceRowBytes));
 
+  // Vertical segments end at the next source row boundary j = t + 1 or the
+  // next destination row boundary u = o + cy, whichever comes first (equal
+  // within the tolerance: the destination one). Values are taken at the end of
+  // each segment: v is the fraction of the way from row t to row t + 1.
   int32_t t = 0;
-  double o = 0.0;   // the next destination boundary is o + cy
-  double sum = 0.0; // vertical extent covered so far
+  double o = 0.0;
+  double sum = 0.0; // heights so far
   int32_t rowsLeft = dh;
   while (rowsLeft > 0) {
-    const double j = double(t) + 1.0; // next source boundary
+    const double j = double(t) + 1.0;
     const double u = o + cy;
     const bool completesRow = j + kTolerance >= u;
     double w;
@@ -191,14 +213,14 @@ int resamplePlane(const ImagePlane &source, const ImagePlane &destination) {
     sum += w;
     row.current = current;
     row.next = t < sh - 1 ? below : current;
-    accumulateSegment(row, table.get(), cx, w, v, accumulator.get());
+    accumulate(row, w, v, accumulator.get());
 
     if (completesRow) {
       finishRow(accumulator.get(), int32_t(destinationRowBytes), factor, outRow.get());
       std::memcpy(rowAt(destination, dh - rowsLeft), outRow.get(), size_t(destinationRowBytes));
       --rowsLeft;
     } else {
-      t += 1;
+      ++t;
       std::swap(current, below);
       if (t + 1 < sh) std::memcpy(below, rowAt(source, t + 1), size_t(sourceRowBytes));
     }
