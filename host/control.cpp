@@ -198,6 +198,7 @@ void reset() {
   s.input.reset();
   s.inputFetches = 0;
   s.fieldSink = nullptr;
+  setTextureDir({});
   resetLogCapture();
 }
 
