@@ -73,9 +73,9 @@ void SplitMask::setPartOffset(int16_t x, int16_t y) {
   // Each axis is limited to half the picture independently; a value beyond
   // the limit is refused and leaves its axis as it was.
   if (const OpImage *picture = partImage[c].get()) {
-    if (std::abs(x) <= picture->width / 2)
+    if (offsetWithinLimit(x, picture->width))
       partOffsetX[c] = x;
-    if (std::abs(y) <= picture->height / 2)
+    if (offsetWithinLimit(y, picture->height))
       partOffsetY[c] = y;
   }
   refreshStampView();

@@ -168,6 +168,12 @@ private:
   std::vector<std::pair<int16_t, int16_t>> barSpans_;
 };
 
+// Part offsets are limited per axis to half the picture size; a value beyond
+// is refused.
+inline bool offsetWithinLimit(int offset, int size) {
+  return (offset < 0 ? -offset : offset) <= size / 2;
+}
+
 // The stamp map drawn as a GUI picture with part `highlight` (-1 = none)
 // lit; null without a map or memory.
 CImage *makeStampPicture(const OpImage *map, int16_t highlight);

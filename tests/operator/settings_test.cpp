@@ -221,7 +221,7 @@ TEST_F(Settings, HostileValuesAreMadeSafe) {
   spec.maskPath = kMask;
   spec.parts[0] = {1, 1000, 5, nan, -inf, 300};
   spec.parts[1] = {2, 1000, 5, 1e300, -1e300, -5};
-  spec.parts[2] = {3, 1000, 0, 6000, -5001, 255}; // beyond half the picture
+  spec.parts[2] = {3, 1000, 0, 6000, -5100, 255}; // beyond half the picture
   spec.parts[3] = {4, 1000, 5, 5000, -5000, 0};   // exactly half
   BarStyle style = defaultBarStyle();
   style.paletteIndex = 99;
@@ -235,11 +235,12 @@ TEST_F(Settings, HostileValuesAreMadeSafe) {
   EXPECT_EQ(state.partOffsetX[0], 0);
   EXPECT_EQ(state.partOffsetY[0], 0);
   EXPECT_EQ(state.partOpacity[0], 255);
-  EXPECT_EQ(state.partOffsetX[1], 360);
-  EXPECT_EQ(state.partOffsetY[1], -288);
+  // Beyond half the picture: refused as part editing refuses it.
+  EXPECT_EQ(state.partOffsetX[1], 0);
+  EXPECT_EQ(state.partOffsetY[1], 0);
   EXPECT_EQ(state.partOpacity[1], 0);
-  EXPECT_EQ(state.partOffsetX[2], 360);
-  EXPECT_EQ(state.partOffsetY[2], -288);
+  EXPECT_EQ(state.partOffsetX[2], 0);
+  EXPECT_EQ(state.partOffsetY[2], 0);
   EXPECT_EQ(state.partOffsetX[3], 360);
   EXPECT_EQ(state.partOffsetY[3], -288);
   EXPECT_EQ(state.barStyle.paletteIndex, 0);
