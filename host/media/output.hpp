@@ -1,0 +1,65 @@
+// Writing rendered frames: Y4M, Matroska (FFV1), MP4 (H.264 or MPEG-4 Visual),
+// PNG frames, or nothing. Frames are the format's size in 0xYYUUVVAA words;
+// alpha is not written.
+//
+// Everything is written under a temporary name in the target's folder and
+// moved under the final name by finish(); a writer destroyed before that
+// removes what it wrote, so a failed render never leaves a truncated file
+// under the name asked for.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <stdexcept>
+#include <string>
+
+#include "host/control.hpp"
+
+namespace vxhost {
+
+class OutputError : public std::runtime_error {
+public:
+  using std::runtime_error::runtime_error;
+};
+
+enum class OutputKind {
+  y4m,       // ".y4m": 4:4:4 8-bit (C444), top field first, exact
+  mkv,       // ".mkv": FFV1 4:4:4, lossless
+  mp4,       // ".mp4": H.264 (libx264) or else MPEG-4 Visual, 4:2:0, interlaced
+  pngFrames, // a folder, or a file pattern with one %d / %0Nd: one RGB PNG per frame
+  discard    // "/dev/null": frames are taken and dropped
+};
+
+// The kind of output a name asks for. A name ending in '/' or naming an
+// existing folder is a folder of PNG frames. Throws OutputError for any other
+// name whose extension is not one of the above, or a pattern that is not
+// exactly one %d or %0Nd (N at most 9) before ".png".
+OutputKind outputKind(const std::string &name);
+
+class FrameWriter {
+public:
+  virtual ~FrameWriter() = default;
+  // Appends one frame. Throws OutputError when it cannot be written.
+  virtual void write(const uint32_t *frame) = 0;
+  // Completes the output and moves it under its final name. Throws OutputError.
+  virtual void finish() = 0;
+};
+
+// A writer for `name` (see outputKind) at `format`'s size, rate and pixel
+// aspect. PNG frames are numbered from `firstFrame`. Checks at once that the
+// target's folder exists and can be written. Throws OutputError.
+std::unique_ptr<FrameWriter> openWriter(const std::string &name, const Format &format, int firstFrame = 0);
+
+// The encoder an ".mp4" output uses: "libx264" when libavcodec has it, else "mpeg4".
+std::string mp4EncoderName();
+
+// Writes `bytes` to `path` through a temporary file in its folder, so that
+// the file is either whole or as it was. Throws OutputError.
+void writeFileAtomically(const std::filesystem::path &path, const std::string &bytes);
+
+// Copies a field (width x height / 2 words) into lines parity, parity + 2, …
+// of a frame (width x height words).
+void weaveField(uint32_t *frame, const uint32_t *field, int width, int height, int parity);
+
+} // namespace vxhost

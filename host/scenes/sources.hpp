@@ -1,0 +1,57 @@
+// Clips for scenes and the effect's input: video and image files through
+// FFmpeg, and the built-in test patterns. Every clip yields frames of the
+// format's size as 0xYYUUVVAA words (see host/media/colour.hpp).
+#pragma once
+
+#include <cstddef>
+#include <filesystem>
+#include <memory>
+#include <stdexcept>
+#include <string>
+
+#include "host/control.hpp"
+
+namespace vxhost {
+
+// A clip cannot be opened; what() says why, without the clip's name.
+class SourceError : public std::runtime_error {
+public:
+  using std::runtime_error::runtime_error;
+};
+
+// A FrameSource that can say why a frame came back null.
+class ClipSource : public FrameSource {
+public:
+  // The reason for the most recent null frame, emptied by the call; empty
+  // when every frame asked for since the last call was delivered.
+  virtual std::string takeFailure() { return {}; }
+};
+
+// True for the names of built-in clips: "pattern:…", "colour:…", "color:…".
+bool isPatternName(const std::string &name);
+
+// A built-in clip of `length` frames: "pattern:bars" (75 % colour bars),
+// "pattern:gradient" (a moving gradient with the frame number drawn on it),
+// "pattern:solid:#RRGGBB" or "colour:#RRGGBB" (one colour). Throws
+// SourceError for an unknown pattern or a malformed colour.
+std::shared_ptr<ClipSource> openPattern(const std::string &name, int length, const Format &format);
+
+struct MediaOptions {
+  // Frames asked for: a video is cut to this many (never lengthened); 0 takes
+  // the whole video.
+  int length = 0;
+  // The length of a still image (a file holding one picture).
+  int stillLength = 1;
+  // Decoded frames kept for going back; at least two frames are always kept.
+  std::size_t cacheBytes = std::size_t{128} << 20;
+};
+
+// Opens a video or image file that libavformat and libavcodec can read.
+// Reads the whole file's packets once to count and index the frames; a
+// still image is decoded at once. Throws SourceError when the file is
+// missing, is not a video or image, has no frames, or is damaged or
+// truncated where that shows without decoding every frame.
+std::shared_ptr<ClipSource> openMediaFile(const std::filesystem::path &path, const Format &format,
+                                          const MediaOptions &options = {});
+
+} // namespace vxhost

@@ -1,0 +1,270 @@
+// Clips: the built-in patterns and files decoded through FFmpeg.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <numeric>
+
+#include "host/media/av.hpp"
+#include "host/media/colour.hpp"
+#include "host/media/output.hpp"
+#include "host/scenes/sources.hpp"
+#include "host/support/png.hpp"
+#include "host_fixture.hpp"
+#include "media_fixture.hpp"
+
+using namespace vxhost;
+using media_fixture::Frame;
+using testing::HasSubstr;
+
+namespace {
+
+Format smallFormat(int width = 16, int height = 8) {
+  Format format;
+  format.width = width;
+  format.height = height;
+  return format;
+}
+
+Frame copyFrame(ClipSource &clip, int index, const Format &format) {
+  const uint32_t *pixels = clip.frame(index);
+  if (!pixels)
+    return {};
+  return Frame(pixels, pixels + size_t(format.width) * format.height);
+}
+
+uint32_t luma(uint32_t word) { return word >> 24; }
+
+// An MPEG-4 Visual clip with B-frames and a key frame every 5 frames; frame n
+// is flat grey at luma 20 + 10 n, so that any frame can be told from its centre.
+void writeGreyRamp(const std::filesystem::path &path, int width, int height, int count) {
+  const AVCodec *codec = avcodec_find_encoder(AV_CODEC_ID_MPEG4);
+  ASSERT_NE(codec, nullptr);
+  AVFormatContext *raw = nullptr;
+  ASSERT_GE(avformat_alloc_output_context2(&raw, nullptr, nullptr, path.c_str()), 0);
+  av::OutputPtr muxer(raw);
+  av::CodecPtr encoder(avcodec_alloc_context3(codec));
+  encoder->width = width;
+  encoder->height = height;
+  encoder->pix_fmt = AV_PIX_FMT_YUV420P;
+  encoder->time_base = {1, 25};
+  encoder->gop_size = 5;
+  encoder->max_b_frames = 2;
+  encoder->flags |= AV_CODEC_FLAG_QSCALE;
+  encoder->global_quality = FF_QP2LAMBDA * 2;
+  if (muxer->oformat->flags & AVFMT_GLOBALHEADER)
+    encoder->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+  ASSERT_GE(avcodec_open2(encoder.get(), codec, nullptr), 0);
+  AVStream *stream = avformat_new_stream(muxer.get(), nullptr);
+  avcodec_parameters_from_context(stream->codecpar, encoder.get());
+  stream->time_base = encoder->time_base;
+  ASSERT_GE(avio_open(&muxer->pb, path.c_str(), AVIO_FLAG_WRITE), 0);
+  ASSERT_GE(avformat_write_header(muxer.get(), nullptr), 0);
+  av::FramePtr frame = av::makeFrame();
+  frame->format = AV_PIX_FMT_YUV420P;
+  frame->width = width;
+  frame->height = height;
+  ASSERT_GE(av_frame_get_buffer(frame.get(), 0), 0);
+  av::PacketPtr packet = av::makePacket();
+  auto drain = [&] {
+    while (avcodec_receive_packet(encoder.get(), packet.get()) == 0) {
+      packet->duration = 1;
+      av_packet_rescale_ts(packet.get(), encoder->time_base, stream->time_base);
+      packet->stream_index = stream->index;
+      av_interleaved_write_frame(muxer.get(), packet.get());
+    }
+  };
+  for (int n = 0; n < count; ++n) {
+    av_frame_make_writable(frame.get());
+    for (int p = 0; p < 3; ++p)
+      for (int y = 0; y < (p ? height / 2 : height); ++y)
+        std::memset(frame->data[p] + y * frame->linesize[p], p ? 128 : 20 + 10 * n, p ? width / 2 : width);
+    frame->pts = n;
+    avcodec_send_frame(encoder.get(), frame.get());
+    drain();
+  }
+  avcodec_send_frame(encoder.get(), nullptr);
+  drain();
+  av_write_trailer(muxer.get());
+}
+
+class SourcesTest : public HostTest {
+protected:
+  std::filesystem::path file(const std::string &name) const { return home_.path() / name; }
+};
+
+} // namespace
+
+TEST_F(SourcesTest, PatternsAreDeterministicAndEndWithTheirLength) {
+  const Format format = smallFormat(64, 48);
+  for (const char *name : {"pattern:bars", "pattern:gradient", "colour:#336699", "pattern:solid:#336699"}) {
+    SCOPED_TRACE(name);
+    auto first = openPattern(name, 3, format), second = openPattern(name, 3, format);
+    ASSERT_EQ(first->length(), 3);
+    // Out of order, and from a second source: always the same bytes.
+    const Frame two = copyFrame(*first, 2, format);
+    copyFrame(*first, 0, format);
+    EXPECT_EQ(copyFrame(*first, 2, format), two);
+    EXPECT_EQ(copyFrame(*second, 2, format), two);
+    EXPECT_EQ(first->frame(3), nullptr);
+    EXPECT_EQ(first->frame(-1), nullptr);
+    for (uint32_t word : two)
+      ASSERT_EQ(word & 0xFF, 0xFFu);
+  }
+}
+
+TEST_F(SourcesTest, GradientMovesAndBarsShowSevenColours) {
+  const Format format = smallFormat(70, 48);
+  auto gradient = openPattern("pattern:gradient", 2, format);
+  EXPECT_NE(copyFrame(*gradient, 0, format), copyFrame(*gradient, 1, format));
+
+  auto bars = openPattern("pattern:bars", 1, format);
+  const Frame frame = copyFrame(*bars, 0, format);
+  std::vector<uint32_t> row(frame.begin(), frame.begin() + 70);
+  row.erase(std::unique(row.begin(), row.end()), row.end());
+  ASSERT_EQ(row.size(), 7u);
+  EXPECT_EQ(row[0], packYuva(180, 128, 128)); // 75 % white
+  EXPECT_EQ(luma(row[6]), 35u);               // 75 % blue, the darkest
+}
+
+// Red takes the matrix of the frame height: BT.601 up to 576 lines, BT.709 above.
+TEST_F(SourcesTest, SolidColoursUseTheMatrixOfTheFormat) {
+  struct Case {
+    const char *name;
+    int height;
+    uint32_t word;
+  } cases[] = {
+      {"colour:#FF0000", 576, packYuva(82, 90, 240)},  {"color:#ff0000", 578, packYuva(63, 102, 240)},
+      {"pattern:solid:#FFFFFF", 8, packYuva(235, 128, 128)}, {"colour:#000000", 1080, packYuva(16, 128, 128)},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.name);
+    const Format format = smallFormat(4, c.height);
+    const Frame frame = copyFrame(*openPattern(c.name, 1, format), 0, format);
+    EXPECT_THAT(frame, testing::Each(c.word));
+  }
+}
+
+TEST_F(SourcesTest, BadPatternNamesAreRefused) {
+  for (const char *name : {"pattern:stripes", "colour:#12345", "colour:red", "pattern:solid:#GG0000"}) {
+    SCOPED_TRACE(name);
+    EXPECT_THROW(openPattern(name, 1, smallFormat()), SourceError);
+  }
+  EXPECT_TRUE(isPatternName("colour:#000000"));
+  EXPECT_FALSE(isPatternName("clips/pattern:bars.mp4"));
+}
+
+TEST_F(SourcesTest, FourFourFourY4mOfTheFormatSizePassesThroughByteForByte) {
+  const Format format = smallFormat(16, 8);
+  std::vector<Frame> frames;
+  for (int n = 0; n < 6; ++n)
+    frames.push_back(media_fixture::numberedFrame(16, 8, n));
+  media_fixture::writeY4m(file("clip.y4m"), 16, 8, frames);
+
+  MediaOptions options;
+  options.cacheBytes = 0; // two frames: going back must decode again
+  auto clip = openMediaFile(file("clip.y4m"), format, options);
+  ASSERT_EQ(clip->length(), 6);
+  for (int index : {0, 1, 5, 2, 4, 0, 3, 3})
+    ASSERT_EQ(copyFrame(*clip, index, format), frames[index]) << "frame " << index;
+  EXPECT_EQ(clip->frame(6), nullptr);
+  EXPECT_EQ(clip->takeFailure(), "");
+}
+
+TEST_F(SourcesTest, LengthCutsAVideoAndOtherRatesPlayAtTheirOwnSpeed) {
+  const Format format = smallFormat(16, 8);
+  std::vector<Frame> frames;
+  for (int n = 0; n < 10; ++n)
+    frames.push_back(media_fixture::numberedFrame(16, 8, n));
+  media_fixture::writeY4m(file("fifty.y4m"), 16, 8, frames, "50:1");
+
+  auto clip = openMediaFile(file("fifty.y4m"), format);
+  ASSERT_EQ(clip->length(), 5);
+  EXPECT_EQ(copyFrame(*clip, 3, format), frames[6]);
+
+  MediaOptions options;
+  options.length = 3;
+  EXPECT_EQ(openMediaFile(file("fifty.y4m"), format, options)->length(), 3);
+  options.length = 50; // never longer than the clip
+  EXPECT_EQ(openMediaFile(file("fifty.y4m"), format, options)->length(), 5);
+}
+
+// Key frames every 5 frames and B-frames: every frame is found in any order,
+// including backwards across groups, with a cache of two frames.
+TEST_F(SourcesTest, SeeksBackwardsInAnInterFrameVideo) {
+  const Format format = smallFormat(64, 48);
+  writeGreyRamp(file("ramp.mp4"), 64, 48, 18);
+  MediaOptions options;
+  options.cacheBytes = 0;
+  auto clip = openMediaFile(file("ramp.mp4"), format, options);
+  ASSERT_EQ(clip->length(), 18);
+  for (int index : {0, 1, 2, 17, 16, 3, 12, 11, 10, 4, 9, 5, 6, 14, 0, 7, 8, 13, 15}) {
+    const uint32_t *pixels = clip->frame(index);
+    ASSERT_NE(pixels, nullptr) << "frame " << index << ": " << clip->takeFailure();
+    // Studio-range luma of a flat 4:2:0 picture survives within the quantiser's error.
+    EXPECT_NEAR(int(luma(pixels[24 * 64 + 32])), 20 + 10 * index, 2) << "frame " << index;
+  }
+}
+
+TEST_F(SourcesTest, StillImageIsAClipOfTheAskedLengthInTheHostsColours) {
+  RgbaPicture picture;
+  picture.width = 8;
+  picture.height = 4;
+  for (int i = 0; i < 32; ++i)
+    picture.pixels.insert(picture.pixels.end(), {uint8_t(i * 8), 200, uint8_t(255 - i * 8), 255});
+  std::string error;
+  ASSERT_TRUE(writePng(file("still.png"), picture, error)) << error;
+
+  MediaOptions options;
+  options.stillLength = 40;
+  const Format format = smallFormat(8, 4);
+  auto still = openMediaFile(file("still.png"), format, options);
+  ASSERT_EQ(still->length(), 40);
+  const Frame first = copyFrame(*still, 0, format);
+  EXPECT_EQ(copyFrame(*still, 39, format), first);
+  EXPECT_EQ(still->frame(40), nullptr);
+  for (int i = 0; i < 32; ++i)
+    ASSERT_EQ(first[i], rgbToYuva(i * 8, 200, 255 - i * 8, Matrix::bt601)) << "pixel " << i;
+
+  // Another size is scaled to the format: a flat picture stays flat.
+  auto scaled = openMediaFile(file("still.png"), smallFormat(32, 16), options);
+  EXPECT_EQ(copyFrame(*scaled, 5, smallFormat(32, 16)).size(), 32u * 16u);
+}
+
+TEST_F(SourcesTest, FilesThatAreNotWholeVideosAreRefusedWithTheReason) {
+  std::vector<Frame> frames(4, media_fixture::numberedFrame(16, 8, 1));
+  media_fixture::writeY4m(file("whole.y4m"), 16, 8, frames);
+  const std::string bytes = media_fixture::readFile(file("whole.y4m"));
+  media_fixture::writeFile(file("cut.y4m"), bytes.substr(0, bytes.size() - 100));
+  writeGreyRamp(file("ramp.mp4"), 64, 48, 10);
+  const std::string mp4 = media_fixture::readFile(file("ramp.mp4"));
+  media_fixture::writeFile(file("cut.mp4"), mp4.substr(0, mp4.size() / 2));
+  {
+    auto writer = openWriter(file("whole.mkv").string(), smallFormat());
+    for (int n = 0; n < 20; ++n)
+      writer->write(media_fixture::numberedFrame(16, 8, n).data());
+    writer->finish();
+  }
+  const std::string mkv = media_fixture::readFile(file("whole.mkv"));
+  media_fixture::writeFile(file("cut.mkv"), mkv.substr(0, mkv.size() * 6 / 10));
+  media_fixture::writeFile(file("notes.txt"), "these are not pictures\n");
+  media_fixture::writeFile(file("empty.mp4"), "");
+  std::filesystem::create_directory(file("folder.mp4"));
+
+  const struct {
+    const char *name, *reason;
+  } cases[] = {
+      {"cut.y4m", "truncated"},      {"cut.mkv", "truncated"},      {"cut.mp4", "cannot be read"},
+      {"notes.txt", "cannot be read"},
+      {"empty.mp4", "cannot be read"}, {"missing.mp4", "no such file"}, {"folder.mp4", "is a folder"},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.name);
+    try {
+      openMediaFile(file(c.name), smallFormat());
+      ADD_FAILURE() << "opened";
+    } catch (const SourceError &e) {
+      EXPECT_THAT(e.what(), HasSubstr(c.reason));
+    }
+  }
+}

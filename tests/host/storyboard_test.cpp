@@ -1,0 +1,181 @@
+// The storyboard: validation with messages naming file and key, clips opened
+// against the storyboard's folder, and the host's scene calls over them.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+
+#include <nlohmann/json.hpp>
+
+#include "host/scenes/storyboard.hpp"
+#include "host_fixture.hpp"
+#include "media_fixture.hpp"
+#include "vxhost/oplib.h"
+#include "vxhost/orvexa2.h"
+
+using namespace vxhost;
+using nlohmann::json;
+using testing::HasSubstr;
+
+namespace {
+
+struct ImageFree {
+  void operator()(OpImage *image) const { opFreeImage(image); }
+};
+using Image = std::unique_ptr<OpImage, ImageFree>;
+
+class StoryboardTest : public HostTest {
+protected:
+  void SetUp() override {
+    HostTest::SetUp();
+    folder_ = home_.path() / "project";
+    std::filesystem::create_directories(folder_ / "clips");
+    for (int n = 0; n < 3; ++n)
+      frames_.push_back(media_fixture::numberedFrame(16, 8, n));
+    media_fixture::writeY4m(folder_ / "clips/a.y4m", 16, 8, frames_);
+  }
+
+  static json validBoard() {
+    return json::parse(R"({
+      "format": {"width": 16, "height": 8, "pixelAspect": 1094, "rate": "25/1"},
+      "input": "colour:#000000",
+      "length": 5,
+      "scenes": [
+        {"id": 1, "source": "clips/a.y4m"},
+        {"id": 7, "source": "pattern:bars", "length": 2},
+        {"id": 32767, "source": "pattern:gradient"}
+      ]
+    })");
+  }
+
+  std::filesystem::path write(const std::string &text) const {
+    const auto path = folder_ / "board.json";
+    media_fixture::writeFile(path, text);
+    return path;
+  }
+
+  std::filesystem::path folder_;
+  std::vector<media_fixture::Frame> frames_;
+};
+
+} // namespace
+
+TEST_F(StoryboardTest, ReadsAValidStoryboard) {
+  json board = validBoard();
+  board["format"].erase("pixelAspect");
+  board["format"]["rate"] = "30000/1001";
+  const Storyboard story = loadStoryboard(write(board.dump()));
+  EXPECT_EQ(story.format.width, 16);
+  EXPECT_EQ(story.format.height, 8);
+  EXPECT_EQ(story.format.pixelAspect, 1000);
+  EXPECT_EQ(story.format.rateNum, 30000);
+  EXPECT_EQ(story.format.rateDen, 1001);
+  EXPECT_EQ(story.length, 5);
+  ASSERT_EQ(story.scenes.size(), 3u);
+  EXPECT_EQ(story.scenes[1].id, 7);
+  EXPECT_EQ(story.scenes[1].length, 2);
+  EXPECT_EQ(story.scenes[2].length, 0);
+
+  board["format"]["rate"] = 50;
+  EXPECT_EQ(loadStoryboard(write(board.dump())).format.rateNum, 50);
+}
+
+TEST_F(StoryboardTest, EveryErrorNamesTheFileTheKeyAndWhatIsWrong) {
+  const struct {
+    std::function<void(json &)> change;
+    const char *key, *what;
+  } cases[] = {
+      {[](json &b) { b.erase("format"); }, "format", "missing"},
+      {[](json &b) { b["format"].erase("rate"); }, "format.rate", "missing"},
+      {[](json &b) { b["format"]["rate"] = "25/0"; }, "format.rate", "bad rate"},
+      {[](json &b) { b["format"]["rate"] = "fast"; }, "format.rate", "bad rate"},
+      {[](json &b) { b["format"]["rate"] = 25.5; }, "format.rate", "bad rate"},
+      {[](json &b) { b["format"]["width"] = 15; }, "format.width", "bad size"},
+      {[](json &b) { b["format"]["height"] = 0; }, "format.height", "0 is outside 2..8192"},
+      {[](json &b) { b["format"]["height"] = "8"; }, "format.height", "\"8\" is not a whole number"},
+      {[](json &b) { b["format"]["pixelAspect"] = 0; }, "format.pixelAspect", "0 is outside 1..65535"},
+      {[](json &b) { b.erase("input"); }, "input", "missing"},
+      {[](json &b) { b["input"] = "clips/none.mp4"; }, "input", "clips/none.mp4: no such file"},
+      {[](json &b) { b["length"] = 0; }, "length", "0 is outside 1.."},
+      {[](json &b) { b["lenght"] = 5; }, "lenght", "unknown key"},
+      {[](json &b) { b["scenes"] = json::object(); }, "scenes", "must be an array"},
+      {[](json &b) { b["scenes"][1]["id"] = 1; }, "scenes[1].id", "duplicate ID 1"},
+      {[](json &b) { b["scenes"][0]["id"] = 0; }, "scenes[0].id", "0 is outside 1..32767"},
+      {[](json &b) { b["scenes"][2]["id"] = 32768; }, "scenes[2].id", "32768 is outside 1..32767"},
+      {[](json &b) { b["scenes"][0].erase("source"); }, "scenes[0].source", "missing"},
+      {[](json &b) { b["scenes"][0]["source"] = "clips/b.mp4"; }, "scenes[0].source", "clips/b.mp4: no such file"},
+      {[](json &b) { b["scenes"][1]["length"] = -2; }, "scenes[1].length", "-2 is outside 1.."},
+      {[](json &b) { b["scenes"][1]["start"] = 3; }, "scenes[1].start", "unknown key"},
+  };
+  for (const auto &c : cases) {
+    json board = validBoard();
+    c.change(board);
+    SCOPED_TRACE(board.dump());
+    try {
+      loadStoryboard(write(board.dump()));
+      ADD_FAILURE() << "accepted";
+    } catch (const StoryboardError &e) {
+      EXPECT_THAT(e.what(), HasSubstr((folder_ / "board.json").string() + ": " + c.key + ": " + c.what));
+    }
+  }
+}
+
+TEST_F(StoryboardTest, FilesThatCannotBeReadAsAStoryboardAreNamed) {
+  EXPECT_THROW(
+      try { loadStoryboard(write("{\"format\": {\"width\": 16,,}}")); } catch (const StoryboardError &e) {
+        EXPECT_THAT(e.what(), HasSubstr("board.json: not JSON: parse error at line 1"));
+        throw;
+      },
+      StoryboardError);
+  EXPECT_THROW(
+      try { loadStoryboard(folder_ / "none.json"); } catch (const StoryboardError &e) {
+        EXPECT_THAT(e.what(), HasSubstr("none.json: cannot be read (no such file)"));
+        throw;
+      },
+      StoryboardError);
+}
+
+TEST_F(StoryboardTest, AClipThatIsNotAVideoIsNamedWithItsKey) {
+  media_fixture::writeFile(folder_ / "clips/notes.mp4", "not a video");
+  json board = validBoard();
+  board["scenes"][2]["source"] = "clips/notes.mp4";
+  const Storyboard story = loadStoryboard(write(board.dump()));
+  try {
+    openClips(story);
+    ADD_FAILURE() << "opened";
+  } catch (const StoryboardError &e) {
+    EXPECT_THAT(e.what(), HasSubstr("board.json: scenes[2].source: clips/notes.mp4: cannot be read as a video"));
+  }
+}
+
+// The road of one field on the host's side: lengths, scene fields, the input.
+TEST_F(StoryboardTest, AppliedStoryboardServesScenesAndInput) {
+  json board = validBoard();
+  board["input"] = "clips/a.y4m"; // 3 frames for an effect of 5
+  const Storyboard story = loadStoryboard(write(board.dump()));
+  applyStoryboard(story, openClips(story));
+
+  EXPECT_EQ(format().pixelAspect, 1094);
+  EXPECT_EQ(mainGetSceneLengthFromID(1, 0), 3);
+  EXPECT_EQ(mainGetSceneLengthFromID(7, 0), 2);
+  EXPECT_EQ(mainGetSceneLengthFromID(32767, 0), 5); // a pattern without length runs for the storyboard
+  EXPECT_LE(mainGetSceneLengthFromID(2, 0), 0);
+
+  // Field 3 is frame 1, lines 1, 3, 5, 7.
+  Image field(mainGetFieldFromSceneID(1, 3, 1, 0));
+  ASSERT_NE(field, nullptr);
+  ASSERT_EQ(field->width, 16);
+  ASSERT_EQ(field->height, 4);
+  EXPECT_EQ(field->pixelAspect, 1094);
+  const auto *words = reinterpret_cast<const uint32_t *>(field->pixels);
+  for (int line = 0; line < 4; ++line)
+    for (int x = 0; x < 16; ++x)
+      ASSERT_EQ(words[line * 16 + x], frames_[1][(2 * line + 1) * 16 + x]);
+  EXPECT_EQ(Image(mainGetFieldFromSceneID(1, 6, 1, 0)), nullptr);
+
+  // Past its end the input holds its last frame, with the field's parity.
+  Image input(opGetField(0, 8));
+  ASSERT_NE(input, nullptr);
+  EXPECT_EQ(reinterpret_cast<const uint32_t *>(input->pixels)[0], frames_[2][0]);
+}

@@ -1,0 +1,62 @@
+# Renders one regression case to Y4M and compares its per-field checksums
+# with the reference, or (UPDATE set) writes them as the new reference.
+#   cmake -DBIN=<build folder> -DDATA=<data folder> -DCASE=<case folder>
+#         -DREF=<reference file> -DWORK=<scratch folder> [-DUPDATE=1] -P run_case.cmake
+foreach(var BIN DATA CASE REF WORK)
+  if(NOT DEFINED ${var})
+    message(FATAL_ERROR "run_case.cmake needs -D${var}=…")
+  endif()
+endforeach()
+
+# A fresh home holding the bundled masks, and the case's settings made from
+# its readable preset by the operator's own code.
+set(home ${WORK}/home)
+file(REMOVE_RECURSE ${WORK})
+file(MAKE_DIRECTORY ${home}/programs/tileron/mask ${home}/programs/tileron/prefs)
+file(GLOB masks ${DATA}/masks/*.xml ${DATA}/masks/*.png ${DATA}/masks/*.dat)
+file(COPY ${masks} DESTINATION ${home}/programs/tileron/mask)
+set(ENV{VXHOME} ${home})
+set(ENV{VXHOST_LOG} ${WORK}/vxhost.log)
+
+function(run)
+  execute_process(COMMAND ${ARGN} RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE out)
+  if(NOT status EQUAL 0)
+    message(FATAL_ERROR "failed (${status}): ${ARGN}\n${out}")
+  endif()
+endfunction()
+
+run(${BIN}/tileron-preset make ${CASE}/preset.json -o ${home}/programs/tileron/prefs/tileron.prf)
+run(${BIN}/tileron-host render ${CASE}/storyboard.json -o ${WORK}/out.y4m)
+execute_process(COMMAND ${BIN}/regress-fields ${WORK}/out.y4m RESULT_VARIABLE status
+                OUTPUT_FILE ${WORK}/fields.txt ERROR_VARIABLE error)
+if(NOT status EQUAL 0)
+  message(FATAL_ERROR "regress-fields failed: ${error}")
+endif()
+
+if(UPDATE)
+  file(COPY_FILE ${WORK}/fields.txt ${REF})
+  message(STATUS "updated ${REF}")
+  return()
+endif()
+if(NOT EXISTS ${REF})
+  message(FATAL_ERROR "no reference ${REF} (make it with the regress-update target)")
+endif()
+file(STRINGS ${WORK}/fields.txt got)
+file(STRINGS ${REF} want)
+list(LENGTH got gotCount)
+list(LENGTH want wantCount)
+if(NOT gotCount EQUAL wantCount)
+  message(FATAL_ERROR "${gotCount} fields rendered, the reference ${REF} has ${wantCount}")
+endif()
+math(EXPR last "${gotCount} - 1")
+set(differ "")
+foreach(i RANGE ${last})
+  list(GET got ${i} g)
+  list(GET want ${i} w)
+  if(NOT g STREQUAL w)
+    string(APPEND differ "\n  got  ${g}\n  want ${w}")
+  endif()
+endforeach()
+if(differ)
+  message(FATAL_ERROR "fields differ from ${REF} (field, width, height, bytes, crc32):${differ}")
+endif()
