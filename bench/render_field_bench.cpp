@@ -48,7 +48,7 @@ void renderField(benchmark::State &state) {
   const auto clipA = vxhost::memorySource(taggedClip(0x40, 1, width, height));
   const auto clipB = vxhost::memorySource(taggedClip(0x80, 1, width, height));
   vxhost::setInput(vxhost::memorySource(taggedClip(0x10, 1, width, height)));
-  SettingsSpec settings;
+  SettingsDesc settings;
   settings.maskPath = writeMask(home.path, gridMask(width, height, columns, rows));
   for (int part = 0; part < columns * rows; ++part) {
     vxhost::setScene(part + 1, part % 2 == 0 ? clipA : clipB);

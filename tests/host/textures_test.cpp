@@ -23,7 +23,7 @@ using Bytes = std::vector<uint8_t>;
 
 // ---- PNG fixtures -----------------------------------------------------------------
 
-struct PngSpec {
+struct PngDesc {
   uint32_t width, height;
   uint8_t colourType, depth;
   Bytes rows; // in the file's own sample layout (16-bit samples host-endian)
@@ -33,23 +33,23 @@ struct PngSpec {
   bool text = false; // add a tEXt chunk
 };
 
-Bytes encodePng(const PngSpec &spec) {
+Bytes encodePng(const PngDesc &desc) {
   spng_ctx *ctx = spng_ctx_new(SPNG_CTX_ENCODER);
   spng_set_option(ctx, SPNG_ENCODE_TO_BUFFER, 1);
-  spng_ihdr ihdr{spec.width, spec.height, spec.depth, spec.colourType, 0, 0,
-                 uint8_t(spec.interlaced ? SPNG_INTERLACE_ADAM7 : SPNG_INTERLACE_NONE)};
+  spng_ihdr ihdr{desc.width, desc.height, desc.depth, desc.colourType, 0, 0,
+                 uint8_t(desc.interlaced ? SPNG_INTERLACE_ADAM7 : SPNG_INTERLACE_NONE)};
   EXPECT_EQ(spng_set_ihdr(ctx, &ihdr), 0);
-  if (!spec.palette.empty()) {
+  if (!desc.palette.empty()) {
     spng_plte plte{};
-    plte.n_entries = uint32_t(spec.palette.size());
-    std::copy(spec.palette.begin(), spec.palette.end(), plte.entries);
+    plte.n_entries = uint32_t(desc.palette.size());
+    std::copy(desc.palette.begin(), desc.palette.end(), plte.entries);
     EXPECT_EQ(spng_set_plte(ctx, &plte), 0);
   }
-  if (spec.trns) {
-    spng_trns trns = *spec.trns;
+  if (desc.trns) {
+    spng_trns trns = *desc.trns;
     EXPECT_EQ(spng_set_trns(ctx, &trns), 0);
   }
-  if (spec.text) {
+  if (desc.text) {
     static char words[] = "fixture";
     spng_text text{};
     std::strcpy(text.keyword, "Comment");
@@ -58,7 +58,7 @@ Bytes encodePng(const PngSpec &spec) {
     text.text = words;
     EXPECT_EQ(spng_set_text(ctx, &text, 1), 0);
   }
-  Bytes rows = spec.rows;
+  Bytes rows = desc.rows;
   EXPECT_EQ(spng_encode_image(ctx, rows.data(), rows.size(), SPNG_FMT_PNG, SPNG_ENCODE_FINALIZE), 0);
   size_t size = 0;
   int error = 0;
@@ -107,7 +107,7 @@ const Bytes kRgbRows = {255, 0, 0, 0, 255, 0, 0, 0, 255, 255, 255, 255, 10, 10, 
 // Its BT.601 luma, to the nearest: 0.299 x 255 = 76.2, 0.587 x 255 = 149.7, 0.114 x 255 = 29.1.
 const Bytes kRgbLuma = {76, 150, 29, 255, 10, 0};
 
-PngSpec rgbPicture() { return {3, 2, SPNG_COLOR_TYPE_TRUECOLOR, 8, kRgbRows}; }
+PngDesc rgbPicture() { return {3, 2, SPNG_COLOR_TYPE_TRUECOLOR, 8, kRgbRows}; }
 
 // ---- fixture ----------------------------------------------------------------------
 
@@ -187,7 +187,7 @@ TEST_F(Textures, EveryPngKindBecomesItsLuma) {
       {255, 0, 0, 0}, {0, 255, 0, 0}, {0, 0, 255, 0}, {255, 255, 255, 0}, {10, 10, 10, 0}, {0, 0, 0, 0}};
   struct Case {
     const char *what;
-    PngSpec spec;
+    PngDesc desc;
     Bytes luma;
   };
   const Case cases[] = {
@@ -219,12 +219,12 @@ TEST_F(Textures, EveryPngKindBecomesItsLuma) {
   };
   for (const Case &c : cases) {
     SCOPED_TRACE(c.what);
-    const std::string path = maskFile("m.png", encodePng(c.spec));
+    const std::string path = maskFile("m.png", encodePng(c.desc));
     const auto image = take(txGetOpImageFile(path.c_str(), 1));
     ASSERT_TRUE(image);
     EXPECT_EQ(image->kind, OP_KIND_8);
-    EXPECT_EQ(image->width, int(c.spec.width));
-    EXPECT_EQ(image->height, int(c.spec.height));
+    EXPECT_EQ(image->width, int(c.desc.width));
+    EXPECT_EQ(image->height, int(c.desc.height));
     EXPECT_EQ(image->bytes, c.luma);
     EXPECT_EQ(errors(), 0u);
   }
@@ -232,7 +232,7 @@ TEST_F(Textures, EveryPngKindBecomesItsLuma) {
 
 TEST_F(Textures, OtherModesGiveYuva) {
   // red, white at alpha 77, black; transparent palette entry -> alpha 0
-  const PngSpec rgba{3, 1, SPNG_COLOR_TYPE_TRUECOLOR_ALPHA, 8,
+  const PngDesc rgba{3, 1, SPNG_COLOR_TYPE_TRUECOLOR_ALPHA, 8,
                      {255, 0, 0, 255, 255, 255, 255, 77, 0, 0, 0, 255}};
   const std::string path = maskFile("t.png", encodePng(rgba));
   // The host's 8-bit BT.601 studio-range form: red is Y 16 + (66 x 255 + 128) >> 8

@@ -178,7 +178,7 @@ TEST_F(PluginTest, SetUpRenderTearDown) {
   EXPECT_EQ(send(OP_MSG_SETUP), -1);
   expectOneReport(entryReports(), "set-up without settings");
 
-  testing_support::SettingsSpec settings;
+  testing_support::SettingsDesc settings;
   settings.maskPath = testing_support::writeMask(home.path(), testing_support::twoPartMask(kWidth, kHeight));
   settings.parts[0].scene = 1;
   testing_support::writeSettings(home.path(), settings);

@@ -14,7 +14,7 @@ namespace {
 namespace fs = std::filesystem;
 using testing_support::GreyImage;
 using testing_support::MaskPart;
-using testing_support::MaskSpec;
+using testing_support::MaskDesc;
 
 class MaskFile : public testing_support::StateTest {
 protected:
@@ -39,8 +39,8 @@ protected:
 };
 
 TEST_F(MaskFile, BoxesAreScaledToTheWorkingSize) {
-  MaskSpec spec;
-  spec.name = "boxes";
+  MaskDesc desc;
+  desc.name = "boxes";
   MaskPart first;
   first.shape = GreyImage(720, 576, 0);
   first.centerX = 180;
@@ -56,13 +56,13 @@ TEST_F(MaskFile, BoxesAreScaledToTheWorkingSize) {
   second.centerY = -1; // -0.5 -> -1
   second.width = 1;    // 0.5 -> 1
   second.height = 0;
-  spec.parts = {first, second};
-  spec.stamp = GreyImage(40, 24, 1);
+  desc.parts = {first, second};
+  desc.stamp = GreyImage(40, 24, 1);
 
   for (bool renderMode : {false, true}) {
     SplitMask state;
     shapeState(state);
-    state.maskPath = testing_support::writeMask(home(), spec);
+    state.maskPath = testing_support::writeMask(home(), desc);
     ASSERT_EQ(state.loadMask(renderMode), 1);
     EXPECT_EQ(state.partCount, 2);
     EXPECT_EQ(state.partCenterX[0], 90);

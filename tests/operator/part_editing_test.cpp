@@ -86,8 +86,8 @@ protected:
   }
 
   TempHome home_;
-  MaskSpec spec_;
-  SettingsSpec settings_;
+  MaskDesc spec_;
+  SettingsDesc settings_;
   std::unique_ptr<SplitMask> state_;
 };
 

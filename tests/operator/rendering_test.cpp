@@ -94,8 +94,8 @@ protected:
   uint32_t at(int x, int y) const { return output_.at(size_t(y) * kWidth + size_t(x)); }
 
   TempHome home_;
-  MaskSpec spec_;
-  SettingsSpec settings_;
+  MaskDesc spec_;
+  SettingsDesc settings_;
   std::vector<uint32_t> output_;
 };
 
@@ -175,23 +175,23 @@ TEST_F(Rendering, BarOfNonSquarePixelsIsScaledToTheFrameBeforeItIsLaid) {
 TEST_F(Rendering, InputIsFetchedUnlessEveryPartIsOpaqueRunningAndCovering) {
   struct Case {
     const char *name;
-    void (*change)(SettingsSpec &);
+    void (*change)(SettingsDesc &);
     int field;
     bool fetched;
   };
   const Case cases[] = {
-      {"every part covers", [](SettingsSpec &) {}, 1, false},
-      {"translucent part", [](SettingsSpec &s) { s.parts[1].opacity = 254; }, 0, true},
-      {"part without scene", [](SettingsSpec &s) { s.parts[0].scene = 0; }, 0, true},
+      {"every part covers", [](SettingsDesc &) {}, 1, false},
+      {"translucent part", [](SettingsDesc &s) { s.parts[1].opacity = 254; }, 0, true},
+      {"part without scene", [](SettingsDesc &s) { s.parts[0].scene = 0; }, 0, true},
       // 3125 / 10000 of 16 pixels = offset 5: the picture leaves the box's right edge.
-      {"picture moved off its box", [](SettingsSpec &s) { s.parts[1].relativeOffsetX = 3125; },
+      {"picture moved off its box", [](SettingsDesc &s) { s.parts[1].relativeOffsetX = 3125; },
        0, true},
       // Scale 90: a 14 x 2 picture is lower than its 8 x 4 box.
-      {"picture smaller than its box", [](SettingsSpec &s) { s.parts[0].relativeScale = 900; },
+      {"picture smaller than its box", [](SettingsDesc &s) { s.parts[0].relativeScale = 900; },
        0, true},
-      {"scene ended", [](SettingsSpec &) {}, 2, true},
+      {"scene ended", [](SettingsDesc &) {}, 2, true},
   };
-  const SettingsSpec base = settings_;
+  const SettingsDesc base = settings_;
   for (const Case &c : cases) {
     SCOPED_TRACE(c.name);
     settings_ = base;

@@ -16,7 +16,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using testing_support::PartSettings;
-using testing_support::SettingsSpec;
+using testing_support::SettingsDesc;
 
 constexpr const char *kMask = "/programs/tileron/mask/m.xml"; // L = 29
 constexpr size_t kPathLength = 29;
@@ -44,7 +44,7 @@ void shapeState(SplitMask &state, int width, int height, int parts) {
 
 class Settings : public testing_support::StateTest {
 protected:
-  void writeSettings(const SettingsSpec &spec) { testing_support::writeSettings(home(), spec); }
+  void writeSettings(const SettingsDesc &desc) { testing_support::writeSettings(home(), desc); }
 };
 
 TEST_F(Settings, WrittenFileHasTheDocumentedLayout) {
@@ -103,10 +103,10 @@ TEST_F(Settings, WrittenFileMatchesAnIndependentEncoding) {
   state.maskPath = kMask;
   state.barWidth = -3;
   state.currentPart = 2;
-  SettingsSpec spec;
-  spec.maskPath = kMask;
-  spec.barWidth = -3;
-  spec.currentPart = 2;
+  SettingsDesc desc;
+  desc.maskPath = kMask;
+  desc.barWidth = -3;
+  desc.currentPart = 2;
   for (int i = 0; i < 10; ++i) {
     state.partScene[i] = 100 + i;
     state.partScale[i] = int16_t(20 + 15 * i);
@@ -115,7 +115,7 @@ TEST_F(Settings, WrittenFileMatchesAnIndependentEncoding) {
     state.partOffsetX[i] = int16_t(37 * i - 150);
     state.partOffsetY[i] = int16_t(200 - 41 * i);
     state.partOpacity[i] = int16_t(25 * i);
-    PartSettings &p = spec.parts[i];
+    PartSettings &p = desc.parts[i];
     p.scene = 100 + i;
     p.relativeScale =
         int16_t(i == 4 ? 0 : uint16_t(state.partScale[i] * 1000 / state.partMaskScale[i]));
@@ -125,7 +125,7 @@ TEST_F(Settings, WrittenFileMatchesAnIndependentEncoding) {
     p.opacity = state.partOpacity[i];
   }
   ASSERT_EQ(state.saveSettings(), 1);
-  EXPECT_EQ(readBytes(settingsFile()), testing_support::settingsBytes(spec));
+  EXPECT_EQ(readBytes(settingsFile()), testing_support::settingsBytes(desc));
 }
 
 TEST_F(Settings, RoundTripAtAnotherWorkingSize) {
@@ -189,10 +189,10 @@ TEST_F(Settings, StoredScaleIsRelativeToTheMaskAndLimited) {
       {-32768, 100, 10}, // a relative scale beyond 32767 reads back negative
       {1000, 0, 10},     // a mask without a scale
   };
-  SettingsSpec spec;
-  spec.maskPath = kMask;
-  for (size_t i = 0; i < std::size(cases); ++i) spec.parts[i].relativeScale = cases[i].stored;
-  writeSettings(spec);
+  SettingsDesc desc;
+  desc.maskPath = kMask;
+  for (size_t i = 0; i < std::size(cases); ++i) desc.parts[i].relativeScale = cases[i].stored;
+  writeSettings(desc);
   SplitMask state;
   shapeState(state, 720, 576, 6);
   for (size_t i = 0; i < std::size(cases); ++i) state.partMaskScale[i] = cases[i].maskScale;
@@ -203,10 +203,10 @@ TEST_F(Settings, StoredScaleIsRelativeToTheMaskAndLimited) {
 
 TEST_F(Settings, CurrentPartOutsideTheMaskBecomesZero) {
   for (int16_t stored : {4, 3, -1, 2}) {
-    SettingsSpec spec;
-    spec.maskPath = kMask;
-    spec.currentPart = stored;
-    writeSettings(spec);
+    SettingsDesc desc;
+    desc.maskPath = kMask;
+    desc.currentPart = stored;
+    writeSettings(desc);
     SplitMask state;
     shapeState(state, 720, 576, 3);
     ASSERT_EQ(state.applySavedSettings(), 1);
@@ -217,17 +217,17 @@ TEST_F(Settings, CurrentPartOutsideTheMaskBecomesZero) {
 TEST_F(Settings, HostileValuesAreMadeSafe) {
   const double nan = std::numeric_limits<double>::quiet_NaN();
   const double inf = std::numeric_limits<double>::infinity();
-  SettingsSpec spec;
-  spec.maskPath = kMask;
-  spec.parts[0] = {1, 1000, 5, nan, -inf, 300};
-  spec.parts[1] = {2, 1000, 5, 1e300, -1e300, -5};
-  spec.parts[2] = {3, 1000, 0, 6000, -5100, 255}; // beyond half the picture
-  spec.parts[3] = {4, 1000, 5, 5000, -5000, 0};   // exactly half
+  SettingsDesc desc;
+  desc.maskPath = kMask;
+  desc.parts[0] = {1, 1000, 5, nan, -inf, 300};
+  desc.parts[1] = {2, 1000, 5, 1e300, -1e300, -5};
+  desc.parts[2] = {3, 1000, 0, 6000, -5100, 255}; // beyond half the picture
+  desc.parts[3] = {4, 1000, 5, 5000, -5000, 0};   // exactly half
   BarStyle style = defaultBarStyle();
   style.paletteIndex = 99;
   style.mode = 7;
-  spec.barStyle = styleBytes(style);
-  writeSettings(spec);
+  desc.barStyle = styleBytes(style);
+  writeSettings(desc);
 
   SplitMask state;
   shapeState(state, 720, 576, 4);
@@ -248,21 +248,21 @@ TEST_F(Settings, HostileValuesAreMadeSafe) {
   EXPECT_EQ(stateErrors(), 0);
 
   style.paletteIndex = -1;
-  spec.barStyle = styleBytes(style);
-  writeSettings(spec);
+  desc.barStyle = styleBytes(style);
+  writeSettings(desc);
   ASSERT_EQ(state.applySavedSettings(), 1);
   EXPECT_EQ(state.barStyle.paletteIndex, 0);
 }
 
 TEST_F(Settings, FileCutInsideRecordSixKeepsWhatCameBefore) {
-  SettingsSpec spec;
-  spec.maskPath = kMask;
-  spec.barWidth = 20;
-  for (int i = 0; i < 10; ++i) spec.parts[i] = {50 + i, 1000, int16_t(1 + i % 9), 0, 0, int16_t(100 + i)};
+  SettingsDesc desc;
+  desc.maskPath = kMask;
+  desc.barWidth = 20;
+  for (int i = 0; i < 10; ++i) desc.parts[i] = {50 + i, 1000, int16_t(1 + i % 9), 0, 0, int16_t(100 + i)};
   BarStyle style = defaultBarStyle();
   style.paletteIndex = 3;
-  spec.barStyle = styleBytes(style);
-  std::vector<uint8_t> bytes = testing_support::settingsBytes(spec);
+  desc.barStyle = styleBytes(style);
+  std::vector<uint8_t> bytes = testing_support::settingsBytes(desc);
   // Record 6 holds its scene, relative scale and anchor; the cut falls inside
   // its relative offset x.
   bytes.resize(kRecords + 6 * kRecordSize + 10);
@@ -289,10 +289,10 @@ TEST_F(Settings, FileCutInsideRecordSixKeepsWhatCameBefore) {
 }
 
 TEST_F(Settings, EveryShortLengthFailsCleanly) {
-  SettingsSpec spec;
-  spec.maskPath = kMask;
-  spec.barWidth = 33;
-  const std::vector<uint8_t> full = testing_support::settingsBytes(spec);
+  SettingsDesc desc;
+  desc.maskPath = kMask;
+  desc.barWidth = 33;
+  const std::vector<uint8_t> full = testing_support::settingsBytes(desc);
   writeBytes(settingsFile(), full);
   // From the whole file down to nothing, one byte shorter each time.
   for (size_t length = full.size() + 1; length-- > 0;) {
@@ -309,11 +309,11 @@ TEST_F(Settings, EveryShortLengthFailsCleanly) {
 }
 
 TEST_F(Settings, DamagedHeadChangesNothing) {
-  SettingsSpec spec;
-  spec.maskPath = kMask;
-  spec.barWidth = 40;
-  spec.parts[0].scene = 9;
-  const std::vector<uint8_t> good = testing_support::settingsBytes(spec);
+  SettingsDesc desc;
+  desc.maskPath = kMask;
+  desc.barWidth = 40;
+  desc.parts[0].scene = 9;
+  const std::vector<uint8_t> good = testing_support::settingsBytes(desc);
   struct Case {
     const char *what;
     size_t offset;
@@ -341,9 +341,9 @@ TEST_F(Settings, DamagedHeadChangesNothing) {
 }
 
 TEST_F(Settings, PathWithoutZeroByteEndsAtItsLength) {
-  SettingsSpec spec;
-  spec.maskPath = kMask;
-  std::vector<uint8_t> bytes = testing_support::settingsBytes(spec);
+  SettingsDesc desc;
+  desc.maskPath = kMask;
+  std::vector<uint8_t> bytes = testing_support::settingsBytes(desc);
   bytes[8 + kPathLength - 1] = 'x';
   writeBytes(settingsFile(), bytes);
   SplitMask state;
@@ -369,10 +369,10 @@ TEST_F(Settings, NothingIsWrittenWithoutAMaskPath) {
 }
 
 TEST_F(Settings, FailedWriteKeepsTheStoredFile) {
-  SettingsSpec spec;
-  spec.maskPath = kMask;
-  spec.barWidth = 50;
-  writeSettings(spec);
+  SettingsDesc desc;
+  desc.maskPath = kMask;
+  desc.barWidth = 50;
+  writeSettings(desc);
   const std::vector<uint8_t> stored = readBytes(settingsFile());
   const fs::path temp = settingsFile().string() + ".tmp";
 

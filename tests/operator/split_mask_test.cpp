@@ -14,8 +14,8 @@ namespace tileron {
 namespace {
 
 namespace fs = std::filesystem;
-using testing_support::MaskSpec;
-using testing_support::SettingsSpec;
+using testing_support::MaskDesc;
+using testing_support::SettingsDesc;
 
 constexpr uint32_t kInputPixel = 0xA06040FFu; // opaque
 
@@ -35,19 +35,19 @@ protected:
 
   // The two-part test mask at frame size, installed as the default mask.
   std::string writeDefaultMask() {
-    MaskSpec spec = testing_support::twoPartMask(720, 576);
-    spec.name = "diagonal_down_2";
-    spec.parts[1].scale = 120;
-    return testing_support::writeMask(home(), spec);
+    MaskDesc desc = testing_support::twoPartMask(720, 576);
+    desc.name = "diagonal_down_2";
+    desc.parts[1].scale = 120;
+    return testing_support::writeMask(home(), desc);
   }
 
   void writeSettings(const std::string &maskPath, int16_t barWidth = 6,
                      int16_t currentPart = 0) {
-    SettingsSpec spec;
-    spec.maskPath = maskPath;
-    spec.barWidth = barWidth;
-    spec.currentPart = currentPart;
-    testing_support::writeSettings(home(), spec);
+    SettingsDesc desc;
+    desc.maskPath = maskPath;
+    desc.barWidth = barWidth;
+    desc.currentPart = currentPart;
+    testing_support::writeSettings(home(), desc);
   }
 
   // Busy and standard pointer were shown equally often, at least once.
@@ -224,7 +224,7 @@ TEST_F(SplitMaskTest, StoredBarWidthOfMinusOneStillDrawsThePreview) {
 
 TEST_F(SplitMaskTest, EverySetUpPathRestoresThePointer) {
   const std::string mask = writeDefaultMask();
-  MaskSpec empty;
+  MaskDesc empty;
   empty.name = "empty";
   const std::string noParts = testing_support::writeMask(home(), empty);
   struct Case {
