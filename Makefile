@@ -2,7 +2,7 @@
 BUILD ?= build
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps build demo test bench clean
+.PHONY: all deps build demo test bench fuzz asan clean
 
 all: build
 
@@ -26,5 +26,22 @@ bench: deps
 	cmake --build $(BUILD)-bench -j $(JOBS) --target tileron-bench
 	./$(BUILD)-bench/tileron-bench
 
+# Reader harnesses under libFuzzer (clang), FUZZ_SECONDS each; see docs/testing.md.
+FUZZ_SECONDS ?= 60
+fuzz: deps
+	@command -v clang++ >/dev/null || { echo "make fuzz needs clang (apt-get install clang)"; exit 1; }
+	cmake -S . -B $(BUILD)-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTILERON_FUZZ=ON \
+	  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
+	cmake --build $(BUILD)-fuzz -j $(JOBS) --target tileron-fuzzers
+	./scripts/fuzz.sh $(BUILD)-fuzz $(FUZZ_SECONDS)
+
+# The whole test suite under AddressSanitizer and UBSan; see docs/testing.md
+# for the options.
+ASAN_ENV = UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+asan: deps
+	cmake -S . -B $(BUILD)-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTILERON_SANITIZE=ON
+	cmake --build $(BUILD)-asan -j $(JOBS)
+	cd $(BUILD)-asan && $(ASAN_ENV) ctest --output-on-failure -j $(JOBS)
+
 clean:
-	rm -rf $(BUILD) $(BUILD)-bench out
+	rm -rf $(BUILD) $(BUILD)-bench $(BUILD)-fuzz $(BUILD)-asan out

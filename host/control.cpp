@@ -139,6 +139,17 @@ CallCounts &callCounts() { return hostState().counts; }
 
 // ---- scenes, input and output ----------------------------------------------------
 
+bool FrameSource::field(int index, int parity, uint32_t *out) {
+  const uint32_t *pixels = frame(index);
+  if (!pixels)
+    return false;
+  const Format &f = format();
+  const size_t width = size_t(f.width);
+  for (int y = parity; y < f.height; y += 2, out += width)
+    std::memcpy(out, pixels + size_t(y) * width, width * 4);
+  return true;
+}
+
 namespace {
 
 class MemorySource final : public FrameSource {

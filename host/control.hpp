@@ -88,6 +88,11 @@ public:
   virtual ~FrameSource() = default;
   virtual int length() const = 0;
   virtual const uint32_t *frame(int index) = 0;
+  // Writes lines parity, parity + 2, … of frame `index` (width x height / 2
+  // words) to `out`; false where frame() gives null. The default copies
+  // them out of frame(); a source that keeps its frames in another form
+  // writes them straight from it, saving the whole frame's words.
+  virtual bool field(int index, int parity, uint32_t *out);
 };
 // A source made of frames held in memory (each width x height of the format).
 std::shared_ptr<FrameSource> memorySource(std::vector<std::vector<uint32_t>> frames);

@@ -8,19 +8,25 @@ set -u
 build=${1:?usage: scripts/fuzz.sh <fuzz build dir> [seconds] [harness ...]}
 seconds=${2:-60}
 shift; [ $# -gt 0 ] && shift
-readers=${*:-"xml mask_file settings catalogue png"}
+readers=${*:-"xml mask_file settings catalogue png storyboard preset"}
 source_dir=$(cd "$(dirname "$0")/.." && pwd)
 seeds=$source_dir/tests/fuzz/corpus
-dict=$source_dir/tests/fuzz/mask.dict
 mkdir -p "$build/fuzz/artifacts"
+build=$(cd "$build" && pwd)
 failed=""
 for reader in $readers; do
   program=$build/fuzz/fuzz_$reader
   [ -x "$program" ] || { echo "missing $program"; exit 2; }
   mkdir -p "$build/fuzz/corpus/$reader"
   options=""
-  case $reader in xml|mask_file|catalogue) options="-dict=$dict" ;; esac
+  case $reader in
+    xml|mask_file|catalogue) options="-dict=$source_dir/tests/fuzz/mask.dict" ;;
+    storyboard|preset) options="-dict=$source_dir/tests/fuzz/json.dict" ;;
+  esac
   echo "== $reader: ${seconds}s"
+  # The harness's VXHOME, removed after the run.
+  TILERON_FUZZ_HOME=$build/fuzz/home-$reader
+  export TILERON_FUZZ_HOME
   # -timeout: one input taking 10 s counts as a hang.
   if ! "$program" -max_total_time="$seconds" -timeout=10 -print_final_stats=1 $options \
       -artifact_prefix="$build/fuzz/artifacts/$reader-" \
@@ -28,6 +34,7 @@ for reader in $readers; do
     failed="$failed $reader"
     tail -n 40 "$build/fuzz/$reader.log"
   fi
+  rm -rf "$TILERON_FUZZ_HOME"
   grep -E "^(stat::number_of_executed_units|stat::average_exec_per_sec|stat::peak_rss_mb)" \
     "$build/fuzz/$reader.log" | sed 's/^/   /'
 done

@@ -16,7 +16,6 @@ extern "C" {
 #include <libavutil/log.h>
 }
 
-#include "host/media/colour.hpp"
 #include "host/media/output.hpp"
 #include "host/scenes/storyboard.hpp"
 #include "plugin.hpp"
@@ -61,6 +60,12 @@ public:
     const uint32_t *pixels = clip_->frame(index);
     total_ += Clock::now() - start;
     return pixels;
+  }
+  bool field(int index, int parity, uint32_t *out) override {
+    const auto start = Clock::now();
+    const bool made = clip_->field(index, parity, out);
+    total_ += Clock::now() - start;
+    return made;
   }
   std::string takeFailure() override { return clip_->takeFailure(); }
 
@@ -207,7 +212,10 @@ void runRender(const HostContext &context, const RenderOptions &options) {
                              (home / "programs/tileron/prefs/tileron.prf").string() + ")");
 
   Clock::duration clipTime{};
-  StoryboardClips clips = openClips(board);
+  // Fields are asked for in order, so a clip never goes back to a frame
+  // before the one it shows: the two frames every clip keeps are enough, and
+  // a larger cache would only fault in fresh memory for frames never reused.
+  StoryboardClips clips = openClips(board, 0);
   std::vector<std::pair<std::string, std::shared_ptr<ClipSource>>> named; // for failure messages
   clips.input = std::make_shared<TimedClip>(clips.input, clipTime);
   named.emplace_back("input (" + board.input + ")", clips.input);
@@ -229,8 +237,12 @@ void runRender(const HostContext &context, const RenderOptions &options) {
   std::unique_ptr<OpImage, ImageFree> delivered;
   setFieldSink([&delivered](OpImage *image) { delivered.reset(image); });
   const int fieldHeight = format.height / 2;
-  const uint32_t black = packYuva(16, 128, 128);
-  std::vector<uint32_t> frame(size_t(format.width) * format.height, black);
+  // The two fields of the frame being made, kept until both are there and
+  // the writer reads them in place.
+  std::unique_ptr<OpImage, ImageFree> fields[2];
+  const auto pixelsOf = [](const std::unique_ptr<OpImage, ImageFree> &field) {
+    return field ? reinterpret_cast<const uint32_t *>(field->pixels) : nullptr;
+  };
   Progress progress(range.last - range.first + 1);
   InterruptGuard interruptGuard;
   const auto start = Clock::now();
@@ -239,8 +251,6 @@ void runRender(const HostContext &context, const RenderOptions &options) {
   for (int t = range.first; t <= range.last; ++t) {
     if (interrupted)
       throw std::runtime_error("interrupted at field " + std::to_string(t) + "; nothing was written");
-    if (t % 2 == 0 || t == range.first)
-      std::fill(frame.begin(), frame.end(), black); // lines of a field outside the range stay black
     delivered.reset();
     const int32_t result = plugin.send(OP_MSG_RENDER, t % 2 ? OP_FLAG_ODD_FIELD : 0, 2 * board.length, t);
     for (auto &[name, clip] : named)
@@ -253,16 +263,18 @@ void runRender(const HostContext &context, const RenderOptions &options) {
                                std::to_string(delivered->width) + " x " + std::to_string(delivered->height) +
                                " image of kind " + std::to_string(delivered->kind) + " for a " +
                                std::to_string(format.width) + " x " + std::to_string(fieldHeight) + " field");
-    weaveField(frame.data(), reinterpret_cast<const uint32_t *>(delivered->pixels), format.width, format.height,
-               t % 2);
-    if (t % 2 == 1 || t == range.last)
-      writer->write(frame.data());
+    fields[t % 2] = std::move(delivered);
+    // A frame cut by the range keeps its other field's lines black.
+    if (t % 2 == 1 || t == range.last) {
+      writer->writeFields(pixelsOf(fields[0]), pixelsOf(fields[1]));
+      fields[0].reset();
+      fields[1].reset();
+    }
     takeLog(); // a field that came is not a failure: its reports need not be kept
     progress.update(t - range.first + 1);
   }
   const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
   const double clipSeconds = std::chrono::duration<double>(clipTime - clipTimeBefore).count();
-  delivered.reset();
   writer->finish();
   if (options.stats) {
     const int fields = range.last - range.first + 1;

@@ -1,7 +1,8 @@
 // Fields of scenes and of the effect's input, the output field and the
 // preview, over the host's scene registry.
-#include <cstring>
+#include <memory>
 
+#include "host/images/images.hpp"
 #include "host/state.hpp"
 #include "vxhost/oplib.h"
 #include "vxhost/orvexa2.h"
@@ -10,27 +11,20 @@ namespace vxhost {
 
 namespace {
 
-// A new kind-1 field image of `frame` (the format's frame size): frame line
-// parity, parity + 2, ... (top field first). Null when out of memory.
-OpImage *fieldOf(const uint32_t *frame, int parity) {
-  const Format &f = format();
-  OpImage *image = opAllocImage(f.width, f.height / 2, OP_KIND_YUVA, 0);
-  if (!image)
-    return nullptr;
-  image->pixelAspect = static_cast<uint16_t>(f.pixelAspect);
-  const size_t rowBytes = size_t(f.width) * 4;
-  for (int y = 0; y < f.height / 2; ++y)
-    std::memcpy(image->pixels + size_t(y) * rowBytes, frame + size_t(2 * y + parity) * size_t(f.width),
-                rowBytes);
-  return image;
-}
-
-// Field `field` of `source`, or null past its end or when the frame cannot be had.
+// Field `field` of `source` as a new kind-1 image, or null past its end, when
+// the frame cannot be had or when out of memory. The source writes every
+// row, so the image is not cleared first.
 OpImage *sourceField(FrameSource &source, int32_t field) {
   if (field < 0 || field / 2 >= source.length())
     return nullptr;
-  const uint32_t *frame = source.frame(field / 2);
-  return frame ? fieldOf(frame, field % 2) : nullptr;
+  const Format &f = format();
+  // Released on every way out but success, a throwing source included.
+  std::unique_ptr<OpImage, void (*)(OpImage *)> image(allocUnclearedImage(f.width, f.height / 2, OP_KIND_YUVA),
+                                                      opFreeImage);
+  if (!image || !source.field(field / 2, field % 2, reinterpret_cast<uint32_t *>(image->pixels)))
+    return nullptr;
+  image->pixelAspect = static_cast<uint16_t>(f.pixelAspect);
+  return image.release();
 }
 
 } // namespace

@@ -34,6 +34,36 @@ int bytesPerPixel(int32_t kind) {
 
 int liveImageCount() { return liveImages.load(); }
 
+namespace {
+
+OpImage *newImage(int32_t width, int32_t height, int32_t kind, uint16_t aspect, bool cleared) {
+  const int bpp = bytesPerPixel(kind);
+  if (bpp == 0 || !validSize(width, height))
+    return nullptr;
+  auto *image = new (std::nothrow) OpImage{};
+  if (!image)
+    return nullptr;
+  const size_t count = size_t(width) * size_t(height);
+  image->pixels =
+      static_cast<uint8_t *>(cleared ? std::calloc(count, size_t(bpp)) : std::malloc(count * size_t(bpp)));
+  if (!image->pixels) {
+    delete image;
+    return nullptr;
+  }
+  image->width = static_cast<int16_t>(width);
+  image->height = static_cast<int16_t>(height);
+  image->kind = kind;
+  image->pixelAspect = aspect;
+  ++liveImages;
+  return image;
+}
+
+} // namespace
+
+OpImage *allocUnclearedImage(int32_t width, int32_t height, int32_t kind) {
+  return newImage(width, height, kind, 1000, false);
+}
+
 } // namespace vxhost
 
 using namespace vxhost;
@@ -48,23 +78,7 @@ extern "C" OpImage *opAllocImage(int32_t width, int32_t height, int32_t kind, in
     height = f.height / 2;
     aspect = static_cast<uint16_t>(f.pixelAspect);
   }
-  const int bpp = bytesPerPixel(kind);
-  if (bpp == 0 || !validSize(width, height))
-    return nullptr;
-  auto *image = new (std::nothrow) OpImage{};
-  if (!image)
-    return nullptr;
-  image->pixels = static_cast<uint8_t *>(std::calloc(size_t(width) * size_t(height), size_t(bpp)));
-  if (!image->pixels) {
-    delete image;
-    return nullptr;
-  }
-  image->width = static_cast<int16_t>(width);
-  image->height = static_cast<int16_t>(height);
-  image->kind = kind;
-  image->pixelAspect = aspect;
-  ++liveImages;
-  return image;
+  return newImage(width, height, kind, aspect, true);
 }
 
 extern "C" void opFreeImage(OpImage *image) {

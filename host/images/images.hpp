@@ -11,6 +11,12 @@ namespace vxhost {
 // Bytes per pixel of an OpImage kind (1: 4, 2: 2, 3: 1); 0 for any other kind.
 int bytesPerPixel(int32_t kind);
 
+// A new image like opAllocImage(width, height, kind, 0) gives, but with its
+// pixels left as malloc leaves them: for callers that write every pixel at
+// once. Released with opFreeImage; null for a bad size or kind or when out of
+// memory.
+OpImage *allocUnclearedImage(int32_t width, int32_t height, int32_t kind);
+
 // Bytes of one row of `image` (rows have no gap).
 inline size_t rowBytes(const OpImage *image) {
   return size_t(image->width) * size_t(bytesPerPixel(image->kind));

@@ -5,11 +5,10 @@
 #include <cstring>
 #include <new>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
+#include <immintrin.h>
 
 #include "host/images/images.hpp"
+#include "host/support/cpu.hpp"
 
 namespace vxhost {
 
@@ -64,17 +63,17 @@ void axisTaps(int S, int D, int i, std::vector<Tap> &taps) {
 
 ScaleAxis makeScaleAxis(int S, int D) {
   ScaleAxis axis;
-  std::vector<std::vector<Tap>> all(static_cast<size_t>(D));
+  std::vector<Tap> taps;
   for (int i = 0; i < D; ++i) {
-    axisTaps(S, D, i, all[size_t(i)]);
-    axis.taps = std::max(axis.taps, static_cast<int>(all[size_t(i)].size()));
+    axisTaps(S, D, i, taps);
+    axis.taps = std::max(axis.taps, static_cast<int>(taps.size()));
   }
   // Every sample gets the same number of taps: a window of `taps` consecutive
   // source samples that stays inside the source, unused weights 0.
   axis.first.resize(size_t(D));
   axis.weights.assign(size_t(D) * size_t(axis.taps), 0);
   for (int i = 0; i < D; ++i) {
-    const std::vector<Tap> &taps = all[size_t(i)];
+    axisTaps(S, D, i, taps);
     const int32_t first = std::min(taps.front().index, S - axis.taps);
     axis.first[size_t(i)] = first;
     for (const Tap &t : taps)
@@ -86,14 +85,10 @@ ScaleAxis makeScaleAxis(int S, int D) {
 
 namespace {
 
-using RowPass = void (*)(const uint8_t *src, int16_t *out, const ScaleAxis &axis, int channels);
-using ColumnPass = void (*)(const int16_t *const *rows, const int16_t *weights, int taps,
-                            uint8_t *dst, int count);
-
-void rowPassPlain(const uint8_t *src, int16_t *out, const ScaleAxis &axis, int channels) {
+// Row pass over the destination pixels begin..count-1 of one source row.
+void rowRange(const uint8_t *src, int16_t *out, const ScaleAxis &axis, int channels, int begin, int count) {
   const int taps = axis.taps;
-  const int count = static_cast<int>(axis.first.size());
-  for (int x = 0; x < count; ++x) {
+  for (int x = begin; x < count; ++x) {
     const uint8_t *s = src + ptrdiff_t(axis.first[size_t(x)]) * channels;
     const int16_t *w = &axis.weights[size_t(x) * size_t(taps)];
     for (int c = 0; c < channels; ++c) {
@@ -116,96 +111,124 @@ void columnRange(const int16_t *const *rows, const int16_t *weights, int taps, u
   }
 }
 
-void columnPassPlain(const int16_t *const *rows, const int16_t *weights, int taps, uint8_t *dst,
-                     int count) {
-  columnRange(rows, weights, taps, dst, 0, count);
+#define VXHOST_AVX2 __attribute__((target("avx2")))
+
+// The weights of a row pass laid out for rowPassAvx2: for each group of four
+// destination pixels x0..x3 and each pair of taps (k, k + 1), 64 bytes:
+// the pair (w[k], w[k + 1]) four times for x0, x2, x1, x3 (the lane order
+// of the pixels below). A missing last tap weighs 0.
+std::vector<int32_t> avx2RowWeights(const ScaleAxis &axis) {
+  const int count = static_cast<int>(axis.first.size()), pairs = (axis.taps + 1) / 2;
+  const int groups = (count + 3) / 4;
+  std::vector<int32_t> table(size_t(groups) * size_t(pairs) * 16, 0);
+  for (int g = 0; g < groups; ++g)
+    for (int p = 0; p < pairs; ++p)
+      for (int slot = 0; slot < 4; ++slot) {
+        const int x = 4 * g + (slot == 1 ? 2 : slot == 2 ? 1 : slot);
+        if (x >= count)
+          continue;
+        const int16_t *w = &axis.weights[size_t(x) * size_t(axis.taps)];
+        const int16_t second = 2 * p + 1 < axis.taps ? w[2 * p + 1] : 0;
+        const int32_t pair = int32_t(uint16_t(w[2 * p])) | int32_t(uint16_t(second)) << 16;
+        std::fill_n(&table[(size_t(g) * size_t(pairs) + size_t(p)) * 16 + size_t(slot) * 4], 4, pair);
+      }
+  return table;
 }
 
-#if defined(__SSE2__)
-
-inline __m128i weightPair(int16_t a, int16_t b) {
-  return _mm_set1_epi32(int32_t(uint16_t(a)) | (int32_t(uint16_t(b)) << 16));
+VXHOST_AVX2 inline __m256i loadTwoPixelsEach(const uint8_t *a, const uint8_t *b, const uint8_t *c,
+                                             const uint8_t *d) {
+  // Eight bytes (two pixels) from each of a, b | c, d.
+  const __m128i low = _mm_castpd_si128(
+      _mm_loadh_pd(_mm_castsi128_pd(_mm_loadl_epi64(reinterpret_cast<const __m128i *>(a))),
+                   reinterpret_cast<const double *>(b)));
+  const __m128i high = _mm_castpd_si128(
+      _mm_loadh_pd(_mm_castsi128_pd(_mm_loadl_epi64(reinterpret_cast<const __m128i *>(c))),
+                   reinterpret_cast<const double *>(d)));
+  return _mm256_inserti128_si256(_mm256_castsi128_si256(low), high, 1);
 }
 
-inline __m128i loadPixel(const uint8_t *p) {
-  int32_t v;
-  std::memcpy(&v, p, 4);
-  return _mm_cvtsi32_si128(v);
-}
-
-// Four channels: the channels of two neighbouring taps are interleaved into
-// 16-bit lanes so that one multiply-add weighs both.
-void rowPassFast(const uint8_t *src, int16_t *out, const ScaleAxis &axis, int channels) {
-  if (channels != 4) {
-    rowPassPlain(src, out, axis, channels);
-    return;
-  }
-  const __m128i zero = _mm_setzero_si128();
-  const __m128i round = _mm_set1_epi32(1 << (kRowShift - 1));
-  const int taps = axis.taps;
+// Four channels, four destination pixels at a time. Two neighbouring taps'
+// pixels are interleaved channel by channel into 16-bit lanes, so that one
+// multiply-add weighs both taps of a channel; the lanes hold x0 | x2 and
+// x1 | x3, which the final pack puts back in order. A pixel count that is
+// not a multiple of four ends through the plain pass.
+VXHOST_AVX2 void rowPassAvx2(const uint8_t *src, int16_t *out, const ScaleAxis &axis,
+                             const int32_t *weights) {
+  const int taps = axis.taps, pairs = (taps + 1) / 2;
   const int count = static_cast<int>(axis.first.size());
-  for (int x = 0; x < count; ++x) {
-    const uint8_t *s = src + ptrdiff_t(axis.first[size_t(x)]) * 4;
-    const int16_t *w = &axis.weights[size_t(x) * size_t(taps)];
-    __m128i sum = round;
+  // Bytes a0 b0 a1 b1 a2 b2 a3 b3 from a0..a3 b0..b3, in each 8-byte half.
+  const __m256i interleave = _mm256_setr_epi8(0, 4, 1, 5, 2, 6, 3, 7, 8, 12, 9, 13, 10, 14, 11, 15,
+                                              0, 4, 1, 5, 2, 6, 3, 7, 8, 12, 9, 13, 10, 14, 11, 15);
+  const __m256i zero = _mm256_setzero_si256();
+  const __m256i round = _mm256_set1_epi32(1 << (kRowShift - 1));
+  int x = 0;
+  for (; x + 4 <= count; x += 4, weights += 16 * pairs) {
+    const uint8_t *s0 = src + ptrdiff_t(axis.first[size_t(x)]) * 4;
+    const uint8_t *s1 = src + ptrdiff_t(axis.first[size_t(x) + 1]) * 4;
+    const uint8_t *s2 = src + ptrdiff_t(axis.first[size_t(x) + 2]) * 4;
+    const uint8_t *s3 = src + ptrdiff_t(axis.first[size_t(x) + 3]) * 4;
+    __m256i even = round, odd = round; // x0 | x2 and x1 | x3
     int k = 0;
     for (; k + 1 < taps; k += 2) {
-      const __m128i ab =
-          _mm_unpacklo_epi8(_mm_unpacklo_epi8(loadPixel(s + 4 * k), loadPixel(s + 4 * k + 4)), zero);
-      sum = _mm_add_epi32(sum, _mm_madd_epi16(ab, weightPair(w[k], w[k + 1])));
+      const __m256i pixels =
+          _mm256_shuffle_epi8(loadTwoPixelsEach(s0 + 4 * k, s1 + 4 * k, s2 + 4 * k, s3 + 4 * k), interleave);
+      const __m256i *w = reinterpret_cast<const __m256i *>(weights + 8 * k);
+      even = _mm256_add_epi32(even, _mm256_madd_epi16(_mm256_unpacklo_epi8(pixels, zero), _mm256_loadu_si256(w)));
+      odd = _mm256_add_epi32(odd, _mm256_madd_epi16(_mm256_unpackhi_epi8(pixels, zero), _mm256_loadu_si256(w + 1)));
     }
     if (k < taps) {
-      const __m128i a = _mm_unpacklo_epi8(_mm_unpacklo_epi8(loadPixel(s + 4 * k), zero), zero);
-      sum = _mm_add_epi32(sum, _mm_madd_epi16(a, weightPair(w[k], 0)));
+      // The last tap alone: each channel in a 32-bit lane is the pair (p, 0).
+      int32_t p[4];
+      std::memcpy(&p[0], s0 + 4 * k, 4);
+      std::memcpy(&p[1], s1 + 4 * k, 4);
+      std::memcpy(&p[2], s2 + 4 * k, 4);
+      std::memcpy(&p[3], s3 + 4 * k, 4);
+      const __m256i *w = reinterpret_cast<const __m256i *>(weights + 8 * k);
+      even = _mm256_add_epi32(
+          even, _mm256_madd_epi16(_mm256_cvtepu8_epi32(_mm_set_epi32(0, 0, p[2], p[0])), _mm256_loadu_si256(w)));
+      odd = _mm256_add_epi32(
+          odd, _mm256_madd_epi16(_mm256_cvtepu8_epi32(_mm_set_epi32(0, 0, p[3], p[1])), _mm256_loadu_si256(w + 1)));
     }
-    sum = _mm_srai_epi32(sum, kRowShift);
-    _mm_storel_epi64(reinterpret_cast<__m128i *>(out + 4 * x), _mm_packs_epi32(sum, sum));
+    // packs gives x0 x1 | x2 x3.
+    _mm256_storeu_si256(reinterpret_cast<__m256i *>(out + 4 * x),
+                        _mm256_packs_epi32(_mm256_srai_epi32(even, kRowShift), _mm256_srai_epi32(odd, kRowShift)));
   }
+  rowRange(src, out, axis, 4, x, count);
 }
 
-void columnPassFast(const int16_t *const *rows, const int16_t *weights, int taps, uint8_t *dst,
-                    int count) {
-  const __m128i round = _mm_set1_epi32(1 << (kColumnShift - 1));
+// Sixteen samples at a time; the two rows of a tap pair are interleaved into
+// 16-bit lanes for one multiply-add. The tail goes through the plain pass.
+VXHOST_AVX2 void columnPassAvx2(const int16_t *const *rows, const int16_t *weights, int taps, uint8_t *dst,
+                                int count) {
+  const __m256i round = _mm256_set1_epi32(1 << (kColumnShift - 1));
+  const __m256i zero = _mm256_setzero_si256();
   int i = 0;
-  for (; i + 8 <= count; i += 8) {
-    __m128i lo = round, hi = round;
-    int k = 0;
-    for (; k + 1 < taps; k += 2) {
-      const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i *>(rows[k] + i));
-      const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i *>(rows[k + 1] + i));
-      const __m128i w = weightPair(weights[k], weights[k + 1]);
-      lo = _mm_add_epi32(lo, _mm_madd_epi16(_mm_unpacklo_epi16(a, b), w));
-      hi = _mm_add_epi32(hi, _mm_madd_epi16(_mm_unpackhi_epi16(a, b), w));
+  for (; i + 16 <= count; i += 16) {
+    __m256i lo = round, hi = round;
+    for (int k = 0; k < taps; k += 2) {
+      const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(rows[k] + i));
+      const __m256i b = k + 1 < taps ? _mm256_loadu_si256(reinterpret_cast<const __m256i *>(rows[k + 1] + i)) : zero;
+      const int16_t second = k + 1 < taps ? weights[k + 1] : 0;
+      const __m256i w = _mm256_set1_epi32(int32_t(uint16_t(weights[k])) | int32_t(uint16_t(second)) << 16);
+      lo = _mm256_add_epi32(lo, _mm256_madd_epi16(_mm256_unpacklo_epi16(a, b), w));
+      hi = _mm256_add_epi32(hi, _mm256_madd_epi16(_mm256_unpackhi_epi16(a, b), w));
     }
-    if (k < taps) {
-      const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i *>(rows[k] + i));
-      const __m128i w = weightPair(weights[k], 0);
-      const __m128i zero = _mm_setzero_si128();
-      lo = _mm_add_epi32(lo, _mm_madd_epi16(_mm_unpacklo_epi16(a, zero), w));
-      hi = _mm_add_epi32(hi, _mm_madd_epi16(_mm_unpackhi_epi16(a, zero), w));
-    }
-    const __m128i words = _mm_packs_epi32(_mm_srai_epi32(lo, kColumnShift),
-                                          _mm_srai_epi32(hi, kColumnShift));
-    _mm_storel_epi64(reinterpret_cast<__m128i *>(dst + i), _mm_packus_epi16(words, words));
+    // Unpacks and packs work within 128-bit lanes: lo holds samples 0-3 and
+    // 8-11, hi 4-7 and 12-15, so the packs leave 0-7 at the start of the low
+    // lane and 8-15 at the start of the high one; the permute joins them.
+    const __m256i words =
+        _mm256_packs_epi32(_mm256_srai_epi32(lo, kColumnShift), _mm256_srai_epi32(hi, kColumnShift));
+    const __m256i bytes = _mm256_packus_epi16(words, words);
+    _mm_storeu_si128(reinterpret_cast<__m128i *>(dst + i),
+                     _mm256_castsi256_si128(_mm256_permute4x64_epi64(bytes, 0x08)));
   }
   columnRange(rows, weights, taps, dst, i, count);
 }
 
-#else
-
-void rowPassFast(const uint8_t *src, int16_t *out, const ScaleAxis &axis, int channels) {
-  rowPassPlain(src, out, axis, channels);
-}
-void columnPassFast(const int16_t *const *rows, const int16_t *weights, int taps, uint8_t *dst,
-                    int count) {
-  columnPassPlain(rows, weights, taps, dst, count);
-}
-
-#endif
-
-void scaleWith(RowPass rowPass, ColumnPass columnPass, const uint8_t *src, ptrdiff_t srcStride,
-               int srcWidth, int srcHeight, uint8_t *dst, ptrdiff_t dstStride, int dstWidth,
-               int dstHeight, int channels) {
+// `fast`: the AVX2 passes where the processor has them (the row pass only
+// for four channels), else the plain ones.
+void scaleWith(bool fast, const uint8_t *src, ptrdiff_t srcStride, int srcWidth, int srcHeight, uint8_t *dst,
+               ptrdiff_t dstStride, int dstWidth, int dstHeight, int channels) {
   if (srcWidth == dstWidth && srcHeight == dstHeight) {
     for (int y = 0; y < dstHeight; ++y)
       std::memcpy(dst + y * dstStride, src + y * srcStride, size_t(dstWidth) * size_t(channels));
@@ -213,6 +236,9 @@ void scaleWith(RowPass rowPass, ColumnPass columnPass, const uint8_t *src, ptrdi
   }
   const ScaleAxis across = makeScaleAxis(srcWidth, dstWidth);
   const ScaleAxis down = makeScaleAxis(srcHeight, dstHeight);
+  const bool avx2 = fast && haveAvx2();
+  const bool avx2Rows = avx2 && channels == 4;
+  const std::vector<int32_t> rowWeights = avx2Rows ? avx2RowWeights(across) : std::vector<int32_t>{};
   const int taps = down.taps;
   const size_t rowLength = size_t(dstWidth) * size_t(channels);
   // The row-scaled source rows that the column pass reads: a window of `taps`
@@ -228,13 +254,19 @@ void scaleWith(RowPass rowPass, ColumnPass columnPass, const uint8_t *src, ptrdi
       const size_t slot = size_t(j % taps);
       int16_t *row = &ring[slot * rowLength];
       if (ringRow[slot] != j) {
-        rowPass(src + j * srcStride, row, across, channels);
+        if (avx2Rows)
+          rowPassAvx2(src + j * srcStride, row, across, rowWeights.data());
+        else
+          rowRange(src + j * srcStride, row, across, channels, 0, dstWidth);
         ringRow[slot] = j;
       }
       rows[size_t(k)] = row;
     }
-    columnPass(rows.data(), &down.weights[size_t(y) * size_t(taps)], taps, dst + y * dstStride,
-               static_cast<int>(rowLength));
+    const int16_t *weights = &down.weights[size_t(y) * size_t(taps)];
+    if (avx2)
+      columnPassAvx2(rows.data(), weights, taps, dst + y * dstStride, static_cast<int>(rowLength));
+    else
+      columnRange(rows.data(), weights, taps, dst + y * dstStride, 0, static_cast<int>(rowLength));
   }
 }
 
@@ -243,14 +275,12 @@ void scaleWith(RowPass rowPass, ColumnPass columnPass, const uint8_t *src, ptrdi
 void scalePicturePlain(const uint8_t *src, ptrdiff_t srcStride, int srcWidth, int srcHeight,
                        uint8_t *dst, ptrdiff_t dstStride, int dstWidth, int dstHeight,
                        int channels) {
-  scaleWith(rowPassPlain, columnPassPlain, src, srcStride, srcWidth, srcHeight, dst, dstStride,
-            dstWidth, dstHeight, channels);
+  scaleWith(false, src, srcStride, srcWidth, srcHeight, dst, dstStride, dstWidth, dstHeight, channels);
 }
 
 void scalePicture(const uint8_t *src, ptrdiff_t srcStride, int srcWidth, int srcHeight,
                   uint8_t *dst, ptrdiff_t dstStride, int dstWidth, int dstHeight, int channels) {
-  scaleWith(rowPassFast, columnPassFast, src, srcStride, srcWidth, srcHeight, dst, dstStride,
-            dstWidth, dstHeight, channels);
+  scaleWith(true, src, srcStride, srcWidth, srcHeight, dst, dstStride, dstWidth, dstHeight, channels);
 }
 
 } // namespace vxhost

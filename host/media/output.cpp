@@ -127,10 +127,10 @@ private:
   fs::path folder_, path_;
 };
 
-// The Y, U and V bytes of frame words into three planes.
-void unpackFrame(const uint32_t *frame, int width, int height, uint8_t *const planes[3], const int strides[3]) {
+// The Y, U and V bytes of a frame's words into three planes.
+void unpackLines(const FrameLines &lines, int width, int height, uint8_t *const planes[3], const int strides[3]) {
   for (int y = 0; y < height; ++y) {
-    const uint32_t *line = frame + size_t(y) * width;
+    const uint32_t *line = lines[y];
     uint8_t *py = planes[0] + ptrdiff_t{y} * strides[0];
     uint8_t *pu = planes[1] + ptrdiff_t{y} * strides[1];
     uint8_t *pv = planes[2] + ptrdiff_t{y} * strides[2];
@@ -144,7 +144,7 @@ void unpackFrame(const uint32_t *frame, int width, int height, uint8_t *const pl
 
 class Y4mWriter : public FrameWriter {
 public:
-  Y4mWriter(const fs::path &target, const Format &format) : temp_(target), format_(format) {
+  Y4mWriter(const fs::path &target, const Format &format) : FrameWriter(format), temp_(target) {
     file_ = std::fopen(temp_.path().c_str(), "wb");
     if (!file_)
       throw OutputError(target.string() + ": cannot be written (" + std::strerror(errno) + ")");
@@ -160,11 +160,11 @@ public:
       std::fclose(file_);
   }
 
-  void write(const uint32_t *frame) override {
+  void writeLines(const FrameLines &lines) override {
     const size_t plane = size_t(format_.width) * format_.height;
     uint8_t *planes[3] = {buffer_.data(), buffer_.data() + plane, buffer_.data() + 2 * plane};
     const int strides[3] = {format_.width, format_.width, format_.width};
-    unpackFrame(frame, format_.width, format_.height, planes, strides);
+    unpackLines(lines, format_.width, format_.height, planes, strides);
     if (std::fputs("FRAME\n", file_) < 0 || std::fwrite(buffer_.data(), 1, buffer_.size(), file_) != buffer_.size())
       throw OutputError(std::string("cannot write a frame (") + std::strerror(errno) + ")");
   }
@@ -178,7 +178,6 @@ public:
 
 private:
   TempFile temp_;
-  Format format_;
   std::FILE *file_ = nullptr;
   std::vector<uint8_t> buffer_;
 };
@@ -232,11 +231,11 @@ public:
   AVCodecContext &context() { return *context_; }
 
   // Encodes one frame of words (alpha dropped).
-  void encode(const uint32_t *frame) {
+  void encode(const FrameLines &lines) {
     const int w = format_.width, h = format_.height;
     uint8_t *planes[3] = {planes_->data[0], planes_->data[1], planes_->data[2]};
     const int strides[3] = {planes_->linesize[0], planes_->linesize[1], planes_->linesize[2]};
-    unpackFrame(frame, w, h, planes, strides);
+    unpackLines(lines, w, h, planes, strides);
     AVFrame *out = planes_.get();
     if (picture_) {
       av_frame_make_writable(picture_.get());
@@ -306,7 +305,8 @@ private:
 
 class VideoFileWriter : public FrameWriter {
 public:
-  VideoFileWriter(const fs::path &target, const Format &format, OutputKind kind) : temp_(target) {
+  VideoFileWriter(const fs::path &target, const Format &format, OutputKind kind)
+      : FrameWriter(format), temp_(target) {
     AVFormatContext *raw = nullptr;
     // The container comes from the final name; the bytes go to the temporary file.
     const int made = avformat_alloc_output_context2(&raw, nullptr, kind == OutputKind::mkv ? "matroska" : "mp4",
@@ -355,7 +355,7 @@ public:
       throw OutputError("cannot start the file (" + av::errorText(result) + ")");
   }
 
-  void write(const uint32_t *frame) override { encoder_->encode(frame); }
+  void writeLines(const FrameLines &lines) override { encoder_->encode(lines); }
 
   void finish() override {
     encoder_->flush();
@@ -389,7 +389,7 @@ private:
 class PngFramesWriter : public FrameWriter {
 public:
   PngFramesWriter(const fs::path &folder, std::string pattern, const Format &format, int firstFrame)
-      : temp_((requireFolder(folder), folder)), pattern_(std::move(pattern)), format_(format),
+      : FrameWriter(format), temp_((requireFolder(folder), folder)), pattern_(std::move(pattern)),
         matrix_(matrixForHeight(format.height)), number_(firstFrame) {
     const AVCodec *codec = avcodec_find_encoder(AV_CODEC_ID_PNG);
     if (!codec)
@@ -411,12 +411,13 @@ public:
       throw std::bad_alloc();
   }
 
-  void write(const uint32_t *frame) override {
+  void writeLines(const FrameLines &lines) override {
     av_frame_make_writable(picture_.get());
     for (int y = 0; y < format_.height; ++y) {
       uint8_t *row = picture_->data[0] + ptrdiff_t{y} * picture_->linesize[0];
+      const uint32_t *line = lines[y];
       for (int x = 0; x < format_.width; ++x, row += 3) {
-        const Rgb rgb = yuvaToRgb(frame[size_t(y) * format_.width + x], matrix_);
+        const Rgb rgb = yuvaToRgb(line[x], matrix_);
         row[0] = rgb.r, row[1] = rgb.g, row[2] = rgb.b;
       }
     }
@@ -441,7 +442,6 @@ public:
 private:
   TempFolder temp_;
   std::string pattern_;
-  Format format_;
   Matrix matrix_;
   int number_;
   av::CodecPtr context_;
@@ -451,7 +451,8 @@ private:
 
 class DiscardWriter : public FrameWriter {
 public:
-  void write(const uint32_t *) override {}
+  explicit DiscardWriter(const Format &format) : FrameWriter(format) {}
+  void writeLines(const FrameLines &) override {}
   void finish() override {}
 };
 
@@ -482,7 +483,7 @@ OutputKind outputKind(const std::string &name) {
 std::unique_ptr<FrameWriter> openWriter(const std::string &name, const Format &format, int firstFrame) {
   switch (outputKind(name)) {
   case OutputKind::discard:
-    return std::make_unique<DiscardWriter>();
+    return std::make_unique<DiscardWriter>(format);
   case OutputKind::y4m:
     return std::make_unique<Y4mWriter>(name, format);
   case OutputKind::mkv:
@@ -511,9 +512,15 @@ void writeFileAtomically(const fs::path &path, const std::string &bytes) {
   temp.commit();
 }
 
-void weaveField(uint32_t *frame, const uint32_t *field, int width, int height, int parity) {
-  for (int y = parity; y < height; y += 2)
-    std::memcpy(frame + size_t(y) * width, field + size_t(y / 2) * width, size_t(width) * 4);
+FrameWriter::FrameWriter(const Format &format)
+    : format_(format), black_(size_t(format.width), packYuva(16, 128, 128)) {}
+
+void FrameWriter::write(const uint32_t *frame) {
+  writeLines(FrameLines{{frame, frame + format_.width}, 2 * ptrdiff_t{format_.width}, black_.data()});
+}
+
+void FrameWriter::writeFields(const uint32_t *top, const uint32_t *bottom) {
+  writeLines(FrameLines{{top, bottom}, format_.width, black_.data()});
 }
 
 } // namespace vxhost

@@ -8,11 +8,13 @@
 // under the name asked for.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "host/control.hpp"
 
@@ -37,13 +39,45 @@ enum class OutputKind {
 // exactly one %d or %0Nd (N at most 9) before ".png".
 OutputKind outputKind(const std::string &name);
 
+// The lines of one frame as a writer reads them: line y is row y / 2 of field
+// y % 2, rows `stride` words apart; a missing field reads as black lines.
+struct FrameLines {
+  const uint32_t *fields[2];
+  ptrdiff_t stride;
+  const uint32_t *black;
+  const uint32_t *operator[](int y) const {
+    const uint32_t *field = fields[y & 1];
+    return field ? field + ptrdiff_t(y >> 1) * stride : black;
+  }
+};
+
 class FrameWriter {
 public:
   virtual ~FrameWriter() = default;
-  // Appends one frame. Throws OutputError when it cannot be written.
-  virtual void write(const uint32_t *frame) = 0;
+  FrameWriter(const FrameWriter &) = delete;
+  FrameWriter &operator=(const FrameWriter &) = delete;
+
+  // Appends one frame (width x height words). Throws OutputError when it
+  // cannot be written.
+  void write(const uint32_t *frame);
+  // Appends the frame whose lines 0, 2, 4, … are the rows of `top` and lines
+  // 1, 3, 5, … the rows of `bottom` (each width x height / 2 words), read in
+  // place rather than woven into a frame first. A null field gives black
+  // lines (a render that starts on a bottom field or ends on a top one).
+  // Throws OutputError.
+  void writeFields(const uint32_t *top, const uint32_t *bottom);
   // Completes the output and moves it under its final name. Throws OutputError.
   virtual void finish() = 0;
+
+protected:
+  explicit FrameWriter(const Format &format);
+
+  virtual void writeLines(const FrameLines &lines) = 0;
+
+  const Format format_;
+
+private:
+  std::vector<uint32_t> black_; // one line
 };
 
 // A writer for `name` (see outputKind) at `format`'s size, rate and pixel
@@ -57,9 +91,5 @@ std::string mp4EncoderName();
 // Writes `bytes` to `path` through a temporary file in its folder, so that
 // the file is either whole or as it was. Throws OutputError.
 void writeFileAtomically(const std::filesystem::path &path, const std::string &bytes);
-
-// Copies a field (width x height / 2 words) into lines parity, parity + 2, …
-// of a frame (width x height words).
-void weaveField(uint32_t *frame, const uint32_t *field, int width, int height, int parity);
 
 } // namespace vxhost

@@ -1,6 +1,9 @@
 #include "host/scenes/frame_convert.hpp"
 
+#include <immintrin.h>
+
 #include "host/media/colour.hpp"
+#include "host/support/cpu.hpp"
 
 extern "C" {
 #include <libavutil/pixdesc.h>
@@ -8,26 +11,6 @@ extern "C" {
 
 namespace vxhost {
 namespace {
-
-// Rows of Y, U and V bytes into words. The fixed blocks of 16 let the
-// compiler use vector instructions at the optimisation level of a normal
-// build; the rest of a row is done one by one.
-void packRow(const uint8_t *__restrict y, const uint8_t *__restrict u, const uint8_t *__restrict v,
-             uint32_t *__restrict out, int width) {
-  int x = 0;
-  for (; x + 16 <= width; x += 16)
-    for (int i = 0; i < 16; ++i)
-      out[x + i] = uint32_t(y[x + i]) << 24 | uint32_t(u[x + i]) << 16 | uint32_t(v[x + i]) << 8 | 0xFFu;
-  for (; x < width; ++x)
-    out[x] = packYuva(y[x], u[x], v[x]);
-}
-
-void packPlanes(const uint8_t *y, const uint8_t *u, const uint8_t *v, int strideY, int strideU,
-                int strideV, int width, int height, uint32_t *out) {
-  for (int row = 0; row < height; ++row)
-    packRow(y + ptrdiff_t{row} * strideY, u + ptrdiff_t{row} * strideU, v + ptrdiff_t{row} * strideV,
-            out + ptrdiff_t{row} * width, width);
-}
 
 // The deprecated full-range "J" formats are the plain ones with range 1;
 // swscale wants the plain format and the range stated separately.
@@ -55,23 +38,69 @@ int swsColourspace(AVColorSpace space, int height) {
   }
 }
 
+#define VXHOST_AVX2 __attribute__((target("avx2")))
+
+// 32 pixels a step: interleaving A with V and U with Y gives byte pairs, and
+// interleaving those pairs gives the bytes A V U Y of each word (0xYYUUVVAA
+// in memory order). The unpacks work within 128-bit lanes, so the words of
+// pixels 0-3 and 16-19 share a register; the permutes put them back in order.
+VXHOST_AVX2 void packRowAvx2(const uint8_t *y, const uint8_t *u, const uint8_t *v, uint32_t *out, int width) {
+  const __m256i alpha = _mm256_set1_epi8(-1);
+  int x = 0;
+  for (; x + 32 <= width; x += 32) {
+    const __m256i ys = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(y + x));
+    const __m256i us = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(u + x));
+    const __m256i vs = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(v + x));
+    const __m256i avLow = _mm256_unpacklo_epi8(alpha, vs), avHigh = _mm256_unpackhi_epi8(alpha, vs);
+    const __m256i uyLow = _mm256_unpacklo_epi8(us, ys), uyHigh = _mm256_unpackhi_epi8(us, ys);
+    const __m256i w0 = _mm256_unpacklo_epi16(avLow, uyLow);   // pixels 0-3 | 16-19
+    const __m256i w1 = _mm256_unpackhi_epi16(avLow, uyLow);   // 4-7 | 20-23
+    const __m256i w2 = _mm256_unpacklo_epi16(avHigh, uyHigh); // 8-11 | 24-27
+    const __m256i w3 = _mm256_unpackhi_epi16(avHigh, uyHigh); // 12-15 | 28-31
+    auto *o = reinterpret_cast<__m256i *>(out + x);
+    _mm256_storeu_si256(o, _mm256_permute2x128_si256(w0, w1, 0x20));
+    _mm256_storeu_si256(o + 1, _mm256_permute2x128_si256(w2, w3, 0x20));
+    _mm256_storeu_si256(o + 2, _mm256_permute2x128_si256(w0, w1, 0x31));
+    _mm256_storeu_si256(o + 3, _mm256_permute2x128_si256(w2, w3, 0x31));
+  }
+  packRowPlain(y + x, u + x, v + x, out + x, width - x);
+}
+
 } // namespace
+
+void packRowPlain(const uint8_t *y, const uint8_t *u, const uint8_t *v, uint32_t *out, int width) {
+  for (int x = 0; x < width; ++x)
+    out[x] = packYuva(y[x], u[x], v[x]);
+}
+
+void packRow(const uint8_t *y, const uint8_t *u, const uint8_t *v, uint32_t *out, int width) {
+  (haveAvx2() ? packRowAvx2 : packRowPlain)(y, u, v, out, width);
+}
 
 FrameConverter::FrameConverter(int width, int height) : width_(width), height_(height) {}
 
-bool FrameConverter::convert(const AVFrame &frame, std::vector<uint32_t> &out) {
+bool FrameConverter::makeWritable(AVFrame &out) const {
+  if (out.data[0] && out.format == AV_PIX_FMT_YUV444P && out.width == width_ && out.height == height_ &&
+      av_frame_is_writable(&out))
+    return true;
+  av_frame_unref(&out);
+  out.format = AV_PIX_FMT_YUV444P;
+  out.width = width_;
+  out.height = height_;
+  return av_frame_get_buffer(&out, 0) >= 0;
+}
+
+bool FrameConverter::convert(const AVFrame &frame, AVFrame &out) {
   const auto format = static_cast<AVPixelFormat>(frame.format);
   const AVPixFmtDescriptor *descriptor = av_pix_fmt_desc_get(format);
   if (!descriptor)
     return false;
-  out.resize(size_t(width_) * height_);
   bool fullRange = frame.color_range == AVCOL_RANGE_JPEG;
   const AVPixelFormat source = plainFormat(format, fullRange);
   const bool fourFourFour = source == AV_PIX_FMT_YUV444P || source == AV_PIX_FMT_YUVA444P;
   if (fourFourFour && !fullRange && frame.width == width_ && frame.height == height_) {
-    packPlanes(frame.data[0], frame.data[1], frame.data[2], frame.linesize[0], frame.linesize[1],
-               frame.linesize[2], width_, height_, out.data());
-    return true;
+    av_frame_unref(&out);
+    return av_frame_ref(&out, &frame) >= 0;
   }
   // RGB pictures are scaled as RGB and then take the host's own RGB
   // conversion, so that a still shows the colours a palette would give.
@@ -95,23 +124,37 @@ bool FrameConverter::convert(const AVFrame &frame, std::vector<uint32_t> &out) {
     space_ = space;
     fullRange_ = fullRange;
   }
-  const size_t plane = size_t(width_) * height_;
-  planes_.resize(plane * 3);
-  uint8_t *dst[4] = {planes_.data(), planes_.data() + plane, planes_.data() + 2 * plane, nullptr};
-  int dstStride[4] = {width_, width_, width_, 0};
-  if (rgb)
-    dstStride[0] = 3 * width_;
+  if (!makeWritable(out))
+    return false;
+  if (!rgb)
+    return sws_scale(scaler_.get(), frame.data, frame.linesize, 0, frame.height, out.data, out.linesize) == height_;
+
+  rgb_.resize(size_t(width_) * height_ * 3);
+  uint8_t *dst[4] = {rgb_.data(), nullptr, nullptr, nullptr};
+  int dstStride[4] = {3 * width_, 0, 0, 0};
   if (sws_scale(scaler_.get(), frame.data, frame.linesize, 0, frame.height, dst, dstStride) != height_)
     return false;
-  if (rgb) {
-    const Matrix matrix = matrixForHeight(height_);
-    const uint8_t *p = planes_.data();
-    for (size_t i = 0; i < plane; ++i, p += 3)
-      out[i] = rgbToYuva(p[0], p[1], p[2], matrix);
-  } else {
-    packPlanes(dst[0], dst[1], dst[2], width_, width_, width_, width_, height_, out.data());
+  const Matrix matrix = matrixForHeight(height_);
+  const uint8_t *p = rgb_.data();
+  for (int y = 0; y < height_; ++y) {
+    uint8_t *planes[3] = {out.data[0] + ptrdiff_t{y} * out.linesize[0], out.data[1] + ptrdiff_t{y} * out.linesize[1],
+                          out.data[2] + ptrdiff_t{y} * out.linesize[2]};
+    for (int x = 0; x < width_; ++x, p += 3) {
+      const uint32_t word = rgbToYuva(p[0], p[1], p[2], matrix);
+      planes[0][x] = uint8_t(word >> 24);
+      planes[1][x] = uint8_t(word >> 16);
+      planes[2][x] = uint8_t(word >> 8);
+    }
   }
   return true;
+}
+
+void packLines(const AVFrame &picture, int first, int step, int count, uint32_t *out) {
+  for (int i = 0; i < count; ++i, out += picture.width) {
+    const ptrdiff_t line = first + ptrdiff_t{i} * step;
+    packRow(picture.data[0] + line * picture.linesize[0], picture.data[1] + line * picture.linesize[1],
+            picture.data[2] + line * picture.linesize[2], out, picture.width);
+  }
 }
 
 } // namespace vxhost

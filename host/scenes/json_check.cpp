@@ -14,8 +14,10 @@ void JsonChecker::fail(const std::string &key, const std::string &what) const {
 json JsonChecker::parse(const std::string &text) const {
   try {
     return json::parse(text);
-  } catch (const json::parse_error &e) {
-    // what() starts with "[json.exception.parse_error.101] "; the rest says where.
+  } catch (const json::exception &e) {
+    // A syntax error (parse_error) or a number beyond a double, 1e400
+    // (out_of_range). what() starts with "[json.exception.parse_error.101] ";
+    // the rest says where or what.
     const std::string what = e.what();
     const size_t tag = what.find("] ");
     fail("", "not JSON: " + (tag == std::string::npos ? what : what.substr(tag + 2)));

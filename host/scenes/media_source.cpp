@@ -19,31 +19,32 @@
 namespace vxhost {
 namespace {
 
-// Converted frames by clip frame index, least recently used first out.
+// Converted pictures (see FrameConverter) by clip frame index, least
+// recently used first out.
 class FrameCache {
 public:
   explicit FrameCache(size_t capacity) : capacity_(std::max<size_t>(2, capacity)) {}
 
-  const uint32_t *find(int index) {
+  const AVFrame *find(int index) {
     const auto found = entries_.find(index);
     if (found == entries_.end())
       return nullptr;
     order_.splice(order_.begin(), order_, found->second);
-    return found->second->pixels.data();
+    return found->second->picture.get();
   }
 
-  // A buffer to fill for `index`, made most recent; recycles the oldest
-  // entry's buffer when the cache is full. Call drop() if filling fails.
-  std::vector<uint32_t> &insert(int index) {
+  // A picture to fill for `index`, made most recent; recycles the oldest
+  // entry's picture when the cache is full. Call drop() if filling fails.
+  AVFrame &insert(int index) {
     if (entries_.size() >= capacity_) {
       entries_.erase(order_.back().index);
       order_.splice(order_.begin(), order_, std::prev(order_.end()));
       order_.front().index = index;
     } else {
-      order_.push_front({index, {}});
+      order_.push_front({index, av::makeFrame()});
     }
     entries_[index] = order_.begin();
-    return order_.front().pixels;
+    return *order_.front().picture;
   }
 
   void drop(int index) {
@@ -57,7 +58,7 @@ public:
 private:
   struct Entry {
     int index;
-    std::vector<uint32_t> pixels;
+    av::FramePtr picture;
   };
   size_t capacity_;
   std::list<Entry> order_;
@@ -152,12 +153,16 @@ public:
 
   int length() const override { return length_; }
   const uint32_t *frame(int index) override;
+  bool field(int index, int parity, uint32_t *out) override;
   std::string takeFailure() override { return std::exchange(failure_, {}); }
 
 private:
   // The clip frame shown at frame `index` of the format's rate.
   int clipFrame(int index) const;
-  const uint32_t *decode(int clipIndex);
+  // The converted picture of frame `index`: cached, else decoded; null when
+  // it cannot be had.
+  const AVFrame *picture(int index);
+  const AVFrame *decode(int clipIndex);
   // Decodes forward until the picture of `clipIndex` is in frame_: false at
   // a picture past it or at the end.
   bool scanTo(int clipIndex);
@@ -168,7 +173,7 @@ private:
   // The next picture in presentation order into frame_; false at the end or on a failure.
   bool nextPicture();
   int indexOf(const AVFrame &picture) const;
-  const uint32_t *fail(int clipIndex, const std::string &why);
+  const AVFrame *fail(int clipIndex, const std::string &why);
 
   av::InputPtr input_;
   av::CodecPtr decoder_;
@@ -177,6 +182,8 @@ private:
   av::FramePtr frame_ = av::makeFrame();
   FrameConverter converter_;
   FrameCache cache_;
+  std::vector<uint32_t> words_; // the frame frame() gave last, packed
+  int wordsIndex_ = -1;         // its index; -1: none
   std::vector<int64_t> times_;    // presentation time of each clip frame, ascending; empty: in order only
   std::vector<int64_t> keyTimes_; // times of the key frames, ascending
   int clipFrames_;
@@ -194,7 +201,7 @@ VideoSource::VideoSource(av::InputPtr input, av::CodecPtr decoder, int stream,
                          const MediaOptions &options)
     : input_(std::move(input)), decoder_(std::move(decoder)), stream_(stream),
       converter_(format.width, format.height),
-      cache_(options.cacheBytes / (size_t(format.width) * format.height * 4)),
+      cache_(options.cacheBytes / (size_t(format.width) * format.height * 3)),
       clipFrames_(int(packets.size())) {
   // Presentation times when every packet has one, all distinct. Decode
   // times would not do: with reordered frames they are shifted against the
@@ -239,16 +246,38 @@ int VideoSource::clipFrame(int index) const {
   return int(std::min<int64_t>(int64_t{index} * rateNum_ / rateDen_, clipFrames_ - 1));
 }
 
-const uint32_t *VideoSource::frame(int index) {
+const AVFrame *VideoSource::picture(int index) {
   if (index < 0 || index >= length_)
     return nullptr;
   const int clipIndex = clipFrame(index);
-  if (const uint32_t *cached = cache_.find(clipIndex))
+  if (const AVFrame *cached = cache_.find(clipIndex))
     return cached;
   return decode(clipIndex);
 }
 
-const uint32_t *VideoSource::fail(int clipIndex, const std::string &why) {
+const uint32_t *VideoSource::frame(int index) {
+  if (index == wordsIndex_)
+    return words_.data();
+  const AVFrame *converted = picture(index);
+  if (!converted)
+    return nullptr;
+  words_.resize(size_t(converted->width) * size_t(converted->height));
+  packLines(*converted, 0, 1, converted->height, words_.data());
+  wordsIndex_ = index;
+  return words_.data();
+}
+
+// The field's words come straight from the converted planes: no frame of
+// words is made only to be copied out of.
+bool VideoSource::field(int index, int parity, uint32_t *out) {
+  const AVFrame *converted = picture(index);
+  if (!converted)
+    return false;
+  packLines(*converted, parity, 2, converted->height / 2, out);
+  return true;
+}
+
+const AVFrame *VideoSource::fail(int clipIndex, const std::string &why) {
   nextIndex_ = -1;
   failure_ = "frame " + std::to_string(clipIndex) + " could not be decoded" + (why.empty() ? "" : ": " + why);
   return nullptr;
@@ -259,7 +288,7 @@ const uint32_t *VideoSource::fail(int clipIndex, const std::string &why) {
 // to the last key frame at or before it, then to earlier ones (a seek may land
 // late, even past the end, or the frame may need the group before it), then
 // to the start.
-const uint32_t *VideoSource::decode(int clipIndex) {
+const AVFrame *VideoSource::decode(int clipIndex) {
   lastError_.clear();
   const auto forwardIsCheap = [&] {
     if (nextIndex_ < 0 || clipIndex < nextIndex_)
@@ -282,12 +311,12 @@ const uint32_t *VideoSource::decode(int clipIndex) {
       found = scanTo(clipIndex);
   if (!found)
     return fail(clipIndex, lastError_.empty() ? "the decoder did not deliver it" : lastError_);
-  std::vector<uint32_t> &pixels = cache_.insert(clipIndex);
-  if (!converter_.convert(*frame_, pixels)) {
+  AVFrame &converted = cache_.insert(clipIndex);
+  if (!converter_.convert(*frame_, converted)) {
     cache_.drop(clipIndex);
     return fail(clipIndex, "its pixel format cannot be converted");
   }
-  return pixels.data();
+  return &converted;
 }
 
 bool VideoSource::scanTo(int clipIndex) {
@@ -391,10 +420,12 @@ std::vector<uint32_t> decodeStill(AVCodecContext *decoder, const AVPacket &packe
     result = avcodec_receive_frame(decoder, picture.get());
   if (result < 0)
     throw SourceError("its picture cannot be decoded (" + av::errorText(result) + ")");
-  std::vector<uint32_t> pixels;
   FrameConverter converter(format.width, format.height);
-  if (!converter.convert(*picture, pixels))
+  av::FramePtr converted = av::makeFrame();
+  if (!converter.convert(*picture, *converted))
     throw SourceError("its pixel format cannot be converted");
+  std::vector<uint32_t> pixels(size_t(format.width) * size_t(format.height));
+  packLines(*converted, 0, 1, format.height, pixels.data());
   return pixels;
 }
 

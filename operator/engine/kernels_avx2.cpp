@@ -81,14 +81,24 @@ TILERON_AVX2 void maskCompositeAvx2(const uint32_t *picture, ptrdiff_t pictureSt
   for (int r = 0; r < height; ++r, picture += pictureStride, dst += dstStride, mask += maskStride) {
     int i = 0;
     for (; i + 8 <= width; i += 8) {
+      // Mask bytes of 255 let nothing through: such a block is left without
+      // reading the picture, which is most of a part's box outside its shape.
+      const __m128i m8 = _mm_loadl_epi64(reinterpret_cast<const __m128i *>(mask + i));
+      const int64_t maskBits = _mm_cvtsi128_si64(m8);
+      if (maskBits == -1) continue;
       const __m256i s = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(picture + i));
-      const __m256i m = _mm256_cvtepu8_epi32(
-          _mm_loadl_epi64(reinterpret_cast<const __m128i *>(mask + i)));
+      __m256i *out = reinterpret_cast<__m256i *>(dst + i);
+      // Mask bytes of 0 at full opacity pass an opaque picture unchanged.
+      if (maskBits == 0 && opacity == 255 &&
+          _mm256_movemask_epi8(_mm256_cmpeq_epi32(_mm256_and_si256(s, byteMask), byteMask)) == -1) {
+        _mm256_storeu_si256(out, s);
+        continue;
+      }
+      const __m256i m = _mm256_cvtepu8_epi32(m8);
       // alpha * opacity <= 65025 fits the low 16 bits of each 32-bit lane.
       const __m256i n = _mm256_mullo_epi32(
           _mm256_mullo_epi16(_mm256_and_si256(s, byteMask), op), _mm256_sub_epi32(byteMask, m));
       if (_mm256_testz_si256(n, n)) continue; // nothing passes
-      __m256i *out = reinterpret_cast<__m256i *>(dst + i);
       if (_mm256_movemask_epi8(_mm256_cmpeq_epi32(n, cube)) == -1) {
         // N = 255^3: every channel is the picture's and the alpha 255 (= its own).
         _mm256_storeu_si256(out, s);

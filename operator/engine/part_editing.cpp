@@ -121,7 +121,10 @@ void SplitMask::resetPart() {
   partAlign[c] = 5;
   partOffsetX[c] = 0;
   partOffsetY[c] = 0;
-  partScale[c] = partMaskScale[c];
+  // The mask's scale is taken as written, so it may lie far outside the
+  // 10..200 % that the scale slider and the settings file allow; 32767 %
+  // would ask for a picture of gigabytes. It is held to that range here.
+  partScale[c] = std::clamp<int16_t>(partMaskScale[c], 10, 200);
   refreshStampView();
   redraw(*this, true);
 }

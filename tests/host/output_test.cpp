@@ -157,12 +157,26 @@ TEST_F(OutputTest, BadOutputNamesAreRefusedBeforeAnythingIsWritten) {
   EXPECT_TRUE(filesInHome().empty());
 }
 
-TEST_F(OutputTest, WeavingTwoFieldsRebuildsTheFrame) {
-  const Frame &source = frames_[0];
-  Frame top, bottom, woven(16 * 8, 0);
+TEST_F(OutputTest, FieldsAreWrittenAsTheFrameTheyWeaveInto) {
+  // Frame n's fields; a missing field gives black lines.
+  const auto fieldOf = [](const Frame &frame, int parity) {
+    Frame field;
+    for (int y = parity; y < 8; y += 2)
+      field.insert(field.end(), frame.begin() + y * 16, frame.begin() + y * 16 + 16);
+    return field;
+  };
+  const uint32_t black = packYuva(16, 128, 128);
+  Frame bottomOnly = frames_[1], topOnly = frames_[2];
   for (int y = 0; y < 8; ++y)
-    (y % 2 ? bottom : top).insert((y % 2 ? bottom : top).end(), source.begin() + y * 16, source.begin() + y * 16 + 16);
-  weaveField(woven.data(), bottom.data(), 16, 8, 1);
-  weaveField(woven.data(), top.data(), 16, 8, 0);
-  EXPECT_EQ(woven, source);
+    std::fill_n((y % 2 ? topOnly : bottomOnly).begin() + y * 16, 16, black);
+
+  for (const char *name : {"fields.y4m", "fields.mkv"}) {
+    SCOPED_TRACE(name);
+    auto writer = openWriter(path(name), format_);
+    writer->writeFields(fieldOf(frames_[0], 0).data(), fieldOf(frames_[0], 1).data());
+    writer->writeFields(nullptr, fieldOf(frames_[1], 1).data());
+    writer->writeFields(fieldOf(frames_[2], 0).data(), nullptr);
+    writer->finish();
+    EXPECT_EQ(readBack(path(name)), (std::vector<Frame>{frames_[0], bottomOnly, topOnly}));
+  }
 }

@@ -171,6 +171,44 @@ TEST_F(SourcesTest, FourFourFourY4mOfTheFormatSizePassesThroughByteForByte) {
   EXPECT_EQ(clip->takeFailure(), "");
 }
 
+// A field is lines parity, parity + 2, … of its frame, whether the source
+// writes it from its own planes (a video passed through or scaled) or
+// copies it out of its frame (a pattern).
+TEST_F(SourcesTest, FieldsAreTheLinesOfTheirFrame) {
+  setFormat(smallFormat(16, 8));
+  std::vector<Frame> frames;
+  for (int n = 0; n < 3; ++n)
+    frames.push_back(media_fixture::numberedFrame(12, 6, n));
+  media_fixture::writeY4m(file("small.y4m"), 12, 6, frames);
+  frames.clear();
+  for (int n = 0; n < 3; ++n)
+    frames.push_back(media_fixture::numberedFrame(16, 8, n));
+  media_fixture::writeY4m(file("exact.y4m"), 16, 8, frames);
+
+  const std::pair<const char *, std::shared_ptr<ClipSource>> clips[] = {
+      {"passed through", openMediaFile(file("exact.y4m"), format())},
+      {"scaled", openMediaFile(file("small.y4m"), format())},
+      {"pattern", openPattern("pattern:gradient", 3, format())},
+  };
+  for (const auto &[name, clip] : clips)
+    for (int index : {2, 0, 1})
+      for (int parity : {1, 0}) {
+        SCOPED_TRACE(std::string(name) + ", frame " + std::to_string(index) + ", parity " + std::to_string(parity));
+        Frame field(16 * 4);
+        ASSERT_TRUE(clip->field(index, parity, field.data()));
+        const Frame frame = copyFrame(*clip, index, format());
+        Frame expected;
+        for (int y = parity; y < 8; y += 2)
+          expected.insert(expected.end(), frame.begin() + y * 16, frame.begin() + y * 16 + 16);
+        EXPECT_EQ(field, expected);
+        if (std::string(name) == "passed through") {
+          EXPECT_EQ(frame, frames[size_t(index)]);
+        }
+      }
+  Frame field(16 * 4);
+  EXPECT_FALSE(clips[0].second->field(3, 0, field.data()));
+}
+
 TEST_F(SourcesTest, LengthCutsAVideoAndOtherRatesPlayAtTheirOwnSpeed) {
   const Format format = smallFormat(16, 8);
   std::vector<Frame> frames;

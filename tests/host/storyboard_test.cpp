@@ -128,6 +128,13 @@ TEST_F(StoryboardTest, FilesThatCannotBeReadAsAStoryboardAreNamed) {
         throw;
       },
       StoryboardError);
+  // A number no double holds is refused like any other text that is not JSON.
+  EXPECT_THROW(
+      try { loadStoryboard(write("{\"length\": 1e400}")); } catch (const StoryboardError &e) {
+        EXPECT_THAT(e.what(), HasSubstr("board.json: not JSON: number overflow parsing '1e400'"));
+        throw;
+      },
+      StoryboardError);
   EXPECT_THROW(
       try { loadStoryboard(folder_ / "none.json"); } catch (const StoryboardError &e) {
         EXPECT_THAT(e.what(), HasSubstr("none.json: cannot be read (no such file)"));

@@ -41,11 +41,16 @@ TEST(KernelDivision, By255CubedAtEveryQuotientStep) {
 
 // Pixels whose alpha runs mix 0, 255 and everything between, so the fast
 // kernels' all-transparent and all-opaque shortcuts are taken and missed.
+// Each run of 16 takes its kind at random (runs of mask bytes too), so that
+// every kind of pixel run meets every kind of mask run, whole blocks of
+// eight inside one run as well as blocks across two.
 std::vector<uint32_t> randomPixels(size_t count, Random &random) {
   std::vector<uint32_t> out(count);
+  uint32_t kind = 0;
   for (size_t i = 0; i < count; ++i) {
+    if (i % 16 == 0) kind = random.next() % 3;
     uint32_t word = random.next();
-    switch ((i / 8) % 4) {
+    switch (kind) {
     case 0: word &= 0xFFFFFF00u; break;
     case 1: word |= 0xFFu; break;
     default: break;
@@ -57,9 +62,11 @@ std::vector<uint32_t> randomPixels(size_t count, Random &random) {
 
 std::vector<uint8_t> randomBytes(size_t count, Random &random) {
   std::vector<uint8_t> out(count);
+  uint32_t kind = 0;
   for (size_t i = 0; i < count; ++i) {
+    if (i % 16 == 0) kind = random.next() % 4;
     const uint32_t word = random.next();
-    switch ((i / 8) % 4) {
+    switch (kind) {
     case 0: out[i] = 0; break;
     case 1: out[i] = 255; break;
     default: out[i] = uint8_t(word); break;

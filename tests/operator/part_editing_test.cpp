@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "engine/compositing.hpp"
@@ -136,6 +137,21 @@ TEST_F(PartEditing, ResetReturnsToTheMasksScale) {
   EXPECT_EQ(s.partAlign[0], 5);
   EXPECT_EQ(s.partOffsetX[0], 0);
   EXPECT_EQ(s.partOffsetY[0], 0);
+}
+
+// A mask's scale is read as written; reset holds it to the slider's range
+// rather than scaling the picture to 32767 %.
+TEST_F(PartEditing, ResetHoldsTheMasksScaleToTheSliderRange) {
+  const std::pair<int, int16_t> cases[] = {{32767, 200}, {201, 200}, {200, 200},
+                                           {10, 10},     {5, 10},    {0, 10}, {-3, 10}};
+  for (const auto &[maskScale, expected] : cases) {
+    spec_.parts[0].scale = maskScale;
+    setUpEditor();
+    SplitMask &s = *state_;
+    EXPECT_EQ(s.partMaskScale[0], maskScale);
+    s.resetPart();
+    EXPECT_EQ(s.partScale[0], expected) << "mask scale " << maskScale;
+  }
 }
 
 TEST_F(PartEditing, EqualValuesRedrawNothingAndTheMonitorFollowsOnlyWhereAsked) {

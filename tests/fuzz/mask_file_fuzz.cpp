@@ -1,0 +1,77 @@
+// The mask description loader over a fuzzed XML file. The mask directory
+// holds pictures the fuzzed file can name: shape.png (12 x 8, left half
+// inside), stamp.png (16 x 8 stamp map), wide.png (300 x 2), tall.png
+// (1 x 200), dot.png (1 x 1) and colour.png (6 x 4 RGBA); the settings file
+// points at the fuzzed mask and gives parts 0 and 1 a scene. Each input is
+// loaded in both modes directly, then through render set-ups (wide pixels;
+// narrow pixels at an odd size) and an editor set-up.
+#include <string>
+#include <vector>
+
+#include "effect_runs.hpp"
+#include "fuzz_env.hpp"
+#include "operator/fixtures/mask_fixture.hpp"
+
+namespace {
+
+constexpr const char *kMaskPath = "/programs/tileron/mask/fuzz.xml";
+std::vector<uint8_t> settings;
+
+void writeFixtures() {
+  fuzzing::FuzzHome &home = fuzzing::FuzzHome::get();
+  testing_support::GreyImage shape(12, 8, 255);
+  for (int y = 0; y < 8; ++y)
+    for (int x = 0; x < 6; ++x) shape.at(x, y) = 0;
+  testing_support::writeGreyPng(home.maskDir() / "shape.png", shape);
+  testing_support::GreyImage stamp(16, 8, 255);
+  for (int y = 0; y < 8; ++y)
+    for (int x = 0; x < 16; ++x) stamp.at(x, y) = uint8_t(x < 7 ? 0 : x > 8 ? 1 : 255);
+  testing_support::writeGreyPng(home.maskDir() / "stamp.png", stamp);
+  testing_support::GreyImage wide(300, 2, 0);
+  for (int x = 150; x < 300; ++x) wide.at(x, 1) = 255;
+  testing_support::writeGreyPng(home.maskDir() / "wide.png", wide);
+  testing_support::writeGreyPng(home.maskDir() / "tall.png", testing_support::GreyImage(1, 200, 3));
+  testing_support::writeGreyPng(home.maskDir() / "dot.png", testing_support::GreyImage(1, 1, 0));
+  std::vector<uint8_t> rgba(6 * 4 * 4);
+  for (size_t i = 0; i < rgba.size(); ++i) rgba[i] = uint8_t(i * 11);
+  testing_support::writeRgbaPng(home.maskDir() / "colour.png", 6, 4, rgba);
+
+  testing_support::SettingsDesc desc;
+  desc.maskPath = kMaskPath;
+  desc.parts[0].scene = 1;
+  desc.parts[1].scene = 2;
+  desc.parts[1].opacity = 128;
+  settings = testing_support::settingsBytes(desc);
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int *, char ***) {
+  fuzzing::FuzzHome::get();
+  writeFixtures();
+  return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
+  fuzzing::FuzzHome &home = fuzzing::FuzzHome::get();
+  fuzzing::writeBytes(home / kMaskPath, data, size);
+
+  for (const fuzzing::VideoFormat &video : {fuzzing::kWide, fuzzing::kNarrowOdd}) {
+    fuzzing::prepareHost(video);
+    fuzzing::writeBytes(home / "/programs/tileron/prefs/tileron.prf", settings.data(),
+                        settings.size());
+    for (bool renderMode : {false, true}) {
+      tileron::SplitMask state;
+      state.workWidth = uint16_t(video.width);
+      state.workHeight = uint16_t(video.height / 2);
+      state.pixelAspect = int16_t(video.pixelAspect);
+      state.maskPath = kMaskPath;
+      state.loadMask(renderMode);
+    }
+    fuzzing::runRender(video);
+    fuzzing::expectNoLiveImages();
+  }
+  fuzzing::runEditor(kMaskPath);
+  fuzzing::expectNoLiveImages();
+  return 0;
+}
