@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <memory>
 #include <optional>
+#include <string>
 #include <spng.h>
 
 namespace vxhost {
@@ -30,9 +31,16 @@ bool readPng(const std::filesystem::path &path, RgbaPicture &picture, std::strin
   return true;
 }
 
-bool writePng(const std::filesystem::path &path, const RgbaPicture &picture, std::string &error) {
-  const size_t size = size_t(picture.width) * size_t(picture.height) * 4;
-  if (picture.width <= 0 || picture.height <= 0 || picture.pixels.size() != size) {
+bool writePng(const std::filesystem::path &path, int width, int height, int channels,
+              const uint8_t *pixels, size_t size, std::string &error) {
+  uint8_t colourType = 0;
+  switch (channels) {
+  case 1: colourType = SPNG_COLOR_TYPE_GRAYSCALE; break;
+  case 3: colourType = SPNG_COLOR_TYPE_TRUECOLOR; break;
+  case 4: colourType = SPNG_COLOR_TYPE_TRUECOLOR_ALPHA; break;
+  default: error = path.string() + ": no PNG colour type has " + std::to_string(channels) + " channels"; return false;
+  }
+  if (width <= 0 || height <= 0 || !pixels || size != size_t(width) * size_t(height) * size_t(channels)) {
     error = path.string() + ": no picture to write";
     return false;
   }
@@ -43,14 +51,13 @@ bool writePng(const std::filesystem::path &path, const RgbaPicture &picture, std
   }
   spng_set_option(ctx.get(), SPNG_ENCODE_TO_BUFFER, 1);
   spng_ihdr ihdr{};
-  ihdr.width = static_cast<uint32_t>(picture.width);
-  ihdr.height = static_cast<uint32_t>(picture.height);
+  ihdr.width = static_cast<uint32_t>(width);
+  ihdr.height = static_cast<uint32_t>(height);
   ihdr.bit_depth = 8;
-  ihdr.color_type = SPNG_COLOR_TYPE_TRUECOLOR_ALPHA;
+  ihdr.color_type = colourType;
   int err = spng_set_ihdr(ctx.get(), &ihdr);
   if (!err)
-    err = spng_encode_image(ctx.get(), picture.pixels.data(), size, SPNG_FMT_PNG,
-                            SPNG_ENCODE_FINALIZE);
+    err = spng_encode_image(ctx.get(), pixels, size, SPNG_FMT_PNG, SPNG_ENCODE_FINALIZE);
   size_t length = 0;
   void *encoded = err ? nullptr : spng_get_png_buffer(ctx.get(), &length, &err);
   if (!encoded) {
@@ -68,6 +75,11 @@ bool writePng(const std::filesystem::path &path, const RgbaPicture &picture, std
     return false;
   }
   return true;
+}
+
+bool writePng(const std::filesystem::path &path, const RgbaPicture &picture, std::string &error) {
+  return writePng(path, picture.width, picture.height, 4, picture.pixels.data(),
+                  picture.pixels.size(), error);
 }
 
 } // namespace vxhost

@@ -1,6 +1,6 @@
 #include "output.hpp"
 
-#include <spng.h>
+#include "host/support/png.hpp"
 
 #include <cstdlib>
 #include <fstream>
@@ -11,10 +11,6 @@
 namespace tileron::masktool {
 
 namespace {
-
-struct SpngFree {
-  void operator()(spng_ctx *context) const { spng_ctx_free(context); }
-};
 
 std::string partFile(const std::string &name, std::size_t index) {
   return name + "_" + std::to_string(index) + ".png";
@@ -31,25 +27,9 @@ void writeText(const std::filesystem::path &path, const std::string &text) {
 } // namespace
 
 void writeGreyPng(const std::filesystem::path &path, const GreyImage &image) {
-  std::unique_ptr<spng_ctx, SpngFree> context(spng_ctx_new(SPNG_CTX_ENCODER));
-  if (!context) throw std::runtime_error("out of memory writing " + path.string());
-  spng_set_option(context.get(), SPNG_ENCODE_TO_BUFFER, 1);
-  spng_ihdr header{};
-  header.width = static_cast<uint32_t>(image.width);
-  header.height = static_cast<uint32_t>(image.height);
-  header.bit_depth = 8;
-  header.color_type = SPNG_COLOR_TYPE_GRAYSCALE;
-  spng_set_ihdr(context.get(), &header);
-  int error = spng_encode_image(context.get(), image.pixels.data(), image.pixels.size(), SPNG_FMT_PNG,
-                                SPNG_ENCODE_FINALIZE);
-  std::size_t length = 0;
-  std::unique_ptr<void, decltype(&std::free)> png(
-      error == 0 ? spng_get_png_buffer(context.get(), &length, &error) : nullptr, &std::free);
-  if (error != 0 || !png)
-    throw std::runtime_error("cannot encode " + path.string() + ": " + spng_strerror(error));
-  std::ofstream file(path, std::ios::binary);
-  file.write(static_cast<const char *>(png.get()), static_cast<std::streamsize>(length));
-  if (!file.flush()) throw std::runtime_error("cannot write " + path.string());
+  std::string error;
+  if (!vxhost::writePng(path, image.width, image.height, 1, image.pixels.data(), image.pixels.size(), error))
+    throw std::runtime_error("cannot write " + error);
 }
 
 std::string maskXml(const std::string &name, const MaskDescription &description, const BuiltMask &built) {

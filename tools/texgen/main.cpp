@@ -2,7 +2,7 @@
 // tile seamlessly. Deterministic: only integer hashing and correctly rounded
 // floating-point operations (+ - * / sqrt, no libm transcendentals, no
 // contraction), so every machine makes the same pixels.
-#include <spng.h>
+#include "host/support/png.hpp"
 
 #include <algorithm>
 #include <cmath>
@@ -168,17 +168,10 @@ struct Texture {
 uint8_t toByte(double value) { return uint8_t(std::clamp(value, 0.0, 255.0) + 0.5); }
 
 bool writePng(const std::filesystem::path &path, const std::vector<uint8_t> &rgb) {
-  std::unique_ptr<std::FILE, int (*)(std::FILE *)> file(std::fopen(path.c_str(), "wb"), std::fclose);
-  if (!file) return false;
-  std::unique_ptr<spng_ctx, void (*)(spng_ctx *)> ctx(spng_ctx_new(SPNG_CTX_ENCODER), spng_ctx_free);
-  if (!ctx) return false;
-  spng_ihdr ihdr{kSize, kSize, 8, SPNG_COLOR_TYPE_TRUECOLOR, 0, 0, 0};
-  int result = spng_set_png_file(ctx.get(), file.get());
-  if (result == 0) result = spng_set_ihdr(ctx.get(), &ihdr);
-  if (result == 0)
-    result = spng_encode_image(ctx.get(), rgb.data(), rgb.size(), SPNG_FMT_PNG, SPNG_ENCODE_FINALIZE);
-  if (result != 0) std::cerr << "tileron-texgen: " << spng_strerror(result) << "\n";
-  return result == 0;
+  std::string error;
+  if (vxhost::writePng(path, kSize, kSize, 3, rgb.data(), rgb.size(), error)) return true;
+  std::cerr << "tileron-texgen: " << error << "\n";
+  return false;
 }
 
 } // namespace
