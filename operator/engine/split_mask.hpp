@@ -49,6 +49,8 @@ public:
   bool setupEditor(const char *maskPath, int screenWidth, int screenHeight, int32_t effectLength);
   // Rebuilds barSwatch from barStyle; keeps the old one when the fill fails.
   void makeBarSwatch();
+  // Destruction will store nothing: the file keeps what it holds.
+  void keepStoredSettings() { ownsSettings_ = false; }
 
   // ---- mask file ----------------------------------------------------------
   // Loads the mask at maskPath into this state: 1 on success, 0 on failure.

@@ -2,6 +2,7 @@
 
 #include <new>
 
+#include "editor/editor_run.hpp"
 #include "engine/split_mask.hpp"
 #include "entry/module.hpp"
 #include "masks/catalogue.hpp"
@@ -120,8 +121,8 @@ int32_t dispatch(ModuleState &state, const OperatorMessage &message) {
   case OP_MSG_TEARDOWN: state.effect.reset(); return 0;
   case OP_MSG_RENDER: return renderOneField(state, message);
   case OP_MSG_EDIT:
-    // The editor runs here; it comes with the editor. Its result is 0
-    // whatever the editor's outcome.
+    // The editor runs inside this call; the result is 0 whatever its outcome.
+    runEditor(state, message);
     return 0;
   case OP_MSG_NOTHING: return 0;
   case OP_MSG_LOAD: return load(state);

@@ -1,0 +1,332 @@
+#include "editor/editor_run.hpp"
+
+#include <algorithm>
+#include <new>
+
+#include "editor/main_panel.hpp"
+#include "editor/preview_pointer.hpp"
+#include "engine/compositing.hpp"
+#include "engine/split_mask.hpp"
+#include "entry/module.hpp"
+#include "support/report.hpp"
+#include "vxhost/oplib.h"
+#include "vxhost/orvexa2.h"
+#include "vxhost/orvexares.h"
+
+namespace tileron {
+
+namespace {
+
+// Pointer pictures of the operator's image set.
+constexpr int32_t kPartPointerImage = 100, kDragPointerImage = 101;
+// The editor's request: full screen, no title, no standard buttons.
+constexpr uint32_t kEditorRequestFlags = 0x21C0;
+// Help texts of the stamp gadget: 5200 + the marker of the part under the pointer.
+constexpr int32_t kStampHelpBase = 5200;
+// The final event of a slider movement.
+constexpr int16_t kFinalPhase = 3;
+// Requesters that are not part of this editor yet answer with a notice.
+constexpr int kLevelNotice = 6;
+
+std::unique_ptr<PointerImage> makePointer(ResHandle images, int32_t number) {
+  std::unique_ptr<PointerImage> pointer(new (std::nothrow) PointerImage);
+  if (!pointer) return nullptr;
+  pointer->image = resGetImage(images, number);
+  if (pointer->image) {
+    // The resource image's 16-bit width and height; the hot spot is the
+    // centre, halves truncated.
+    pointer->hotX = int16_t(pointer->image->width / 2);
+    pointer->hotY = int16_t(pointer->image->height / 2);
+  }
+  return pointer;
+}
+
+// Shows the whole preview where the panel was (entry 0 of the panel table
+// is empty while the panel is away).
+void repaintPreview(const SplitMask *effect) {
+  if (effect && effect->preview)
+    showImageRect(effect->preview.get(), 0, 0, effect->preview->width, effect->preview->height,
+                  effect->viewX, effect->viewY, 0);
+}
+
+// Replaces the effect state by a new editor instance set up from the
+// settings file (and `maskPath` when given). False, reported, when it cannot
+// be made or set up; the half-made state then stays in the holder to be
+// destroyed at the end of the run, which stores nothing for it.
+bool replaceEffect(EditorRun &run, const char *maskPath) {
+  ModuleState &module = run.module;
+  module.effect.reset(new (std::nothrow) SplitMask);
+  if (!module.effect ||
+      !module.effect->setupEditor(maskPath, cgGetScreenWidth(), cgGetScreenHeight(),
+                                  run.message.effectValue)) {
+    TILERON_REPORT(kLevelError, kSrcGuiMain);
+    return false;
+  }
+  return true;
+}
+
+// Removes the panel, lets `change` alter the layout flags, repaints the
+// preview and builds the panel anew. False, reported, when it cannot be built.
+template <typename Change> bool rebuildPanel(EditorRun &run, Change change) {
+  EditorPanel &panel = *run.panel;
+  removePanel(panel);
+  change(panel);
+  repaintPreview(run.module.effect.get());
+  if (!buildPanel(panel, run.module, run.editorRequest())) {
+    TILERON_REPORT(kLevelError, kSrcGuiMain);
+    return false;
+  }
+  refreshPanel(panel, run.module);
+  return true;
+}
+
+// The host's preview: the holder stays empty while the host runs it (the
+// host may set up and render through the entry meanwhile), and a new editor
+// instance reads back the settings just stored. False when that fails.
+bool runHostPreview(EditorRun &run) {
+  ModuleState &module = run.module;
+  if (!module.effect || module.effect->maskPath.empty()) return true;
+  cgBusyPointer();
+  module.effect.reset(); // stores the settings
+  cgStandardPointer();
+  opPreview(0);
+  cgBusyPointer();
+  // Whatever the host's render set-up left in the holder goes without storing.
+  if (module.effect) module.effect->keepStoredSettings();
+  if (!replaceEffect(run, nullptr)) {
+    cgStandardPointer();
+    return false;
+  }
+  module.effect->makeBarSwatch();
+  refreshPanel(*run.panel, module);
+  cgStandardPointer();
+  return true;
+}
+
+// Handles one element event; false when the loop is to end.
+bool handleElement(EditorRun &run, const GuiMessage &message) {
+  EditorPanel &panel = *run.panel;
+  ModuleState &module = run.module;
+  SplitMask *effect = module.effect.get();
+  const int32_t id = message.id;
+  if (id == 0 || !effect) return true;
+  const bool final = message.phase == kFinalPhase;
+  const int c = effect->currentPart;
+
+  if (id == panel.stampGadget) {
+    int32_t x = 0, y = 0;
+    cgGetPointerPos(&x, &y);
+    const int p = effect->partAtStampPoint(x - panel.panelX - panel.previewX,
+                                           y - panel.panelY - panel.previewY);
+    if (p == -1) return true;
+    if (p != c) effect->selectPart(p);
+    refreshPanel(panel, module);
+  } else if (id == panel.placementButton) {
+    return rebuildPanel(run, [&](EditorPanel &p) { togglePlacement(p, module); });
+  } else if (id == panel.compactButton) {
+    return rebuildPanel(run, [](EditorPanel &p) { p.compact = 1 - p.compact; });
+  } else if (id == panel.pageButton) {
+    return rebuildPanel(run, [](EditorPanel &p) { togglePage(p); });
+  } else if (id == panel.scaleSlider || id == panel.offsetXSlider ||
+             id == panel.offsetYSlider || id == panel.opacitySlider) {
+    if (id == panel.scaleSlider)
+      effect->setPartScale(int16_t(message.value));
+    else if (id == panel.offsetXSlider)
+      effect->setPartOffsetXPercent(-message.value);
+    else if (id == panel.offsetYSlider)
+      effect->setPartOffsetYPercent(-message.value);
+    else
+      effect->setPartOpacity(int16_t(message.value));
+    if (final) effect->showPreview(true);
+    refreshPartControls(panel, *effect);
+  } else if (id == panel.defaultsCheckBox) {
+    effect->resetPart();
+    refreshPanel(panel, module);
+  } else if (id == panel.barWidthSlider) {
+    effect->setBarWidth(int16_t(message.value));
+    if (final) effect->showPreview(true);
+  } else if (id == panel.partSlider) {
+    int32_t value = 0;
+    cgGetElementInfo(panel.panelHandle, panel.partSlider, CG_ATTR_SLIDER_VALUE_GET, &value);
+    const int p = value - 1;
+    if (p >= 0 && p < std::min<int>(effect->partCount, kMaxParts)) {
+      if (final) {
+        // Intermediate events may have made p current without rebuilding
+        // the composite; it must hold every part but the current one.
+        if (p != c)
+          effect->selectPart(p);
+        else
+          effect->composeParts(effect->composite.get(), effect->inputImage.get(), p, false, 0);
+      } else if (p != c) {
+        effect->currentPart = int16_t(p);
+        effect->refreshStampView();
+      }
+    }
+    refreshPanel(panel, module);
+  } else if (id == panel.sceneButton) {
+    // The host's requester takes the scene ID as 16 bits.
+    const int32_t scene = mainSelectSceneRequesterExt(int16_t(effect->partScene[c]), 1);
+    if (scene != 0) {
+      effect->setPartScene(scene);
+      effect->resetPart();
+      refreshPanel(panel, module);
+    }
+  } else if (id == panel.sceneClearButton) {
+    effect->setPartScene(0);
+    effect->resetPart();
+    refreshPanel(panel, module);
+  } else if (id == panel.previewButton) {
+    return runHostPreview(run);
+  } else if (id == panel.exitButton) {
+    return false;
+  } else if (id == panel.barStyleButton) {
+    // The bar style requester is not part of the editor yet; what follows
+    // it runs as when it cannot be made.
+    TILERON_REPORT(kLevelNotice, kSrcGuiMain);
+    effect->makeBarSwatch();
+    effect->barStyleChanged();
+    copyBarSwatch(panel, *effect);
+    refreshPanel(panel, module);
+  } else if (id == panel.archiveButton) {
+    TILERON_REPORT(kLevelNotice, kSrcGuiMain); // the preset archive is not part of it yet
+    refreshPanel(panel, module);
+  } else if (id == panel.maskButton || id == panel.anchorButton || id == panel.aboutButton) {
+    TILERON_REPORT(kLevelNotice, kSrcGuiMain); // nor are the mask selector, anchor and about boxes
+  }
+  return true;
+}
+
+// Points the stamp gadget's help text at the marker of the part under the
+// pointer.
+void updateStampHelp(const EditorRun &run, int x, int y) {
+  const EditorPanel &panel = *run.panel;
+  const SplitMask *effect = run.module.effect.get();
+  if (!effect || panel.stampGadget == 0) return;
+  const OpImage *map = effect->stampMap.get();
+  const int lx = x - panel.panelX - panel.previewX, ly = y - panel.panelY - panel.previewY;
+  if (!map || map->kind != OP_KIND_8 || lx < 0 || ly < 0 || lx >= map->width || ly >= map->height)
+    return;
+  const int v = map->pixels[size_t(ly) * size_t(map->width) + size_t(lx)];
+  if (v >= std::min<int>(effect->partCount, kMaxParts) || effect->partMarker[v] == -1) return;
+  cgChangeElement(panel.panelHandle, panel.stampGadget, CG_ATTR_HELP_NUMBER,
+                  kStampHelpBase + effect->partMarker[v], 0);
+}
+
+// A press that picks: on the current part with a scene it starts a drag
+// (Shift: mode 1), on another part it makes that part current.
+void handlePress(EditorRun &run, const GuiMessage &message) {
+  const int p = pickPartAtPointer(run);
+  SplitMask *effect = run.module.effect.get();
+  if (p == -1 || !effect) return;
+  if (p != effect->currentPart) {
+    effect->selectPart(p);
+    refreshPanel(*run.panel, run.module);
+  } else if (effect->partScene[p] != 0) {
+    dragPicture(run, message.qualifier == GUI_QUALIFIER_SHIFT ? kDragFollow : kDragVirtual);
+  }
+}
+
+} // namespace
+
+EditorRun::EditorRun(ModuleState &m, const OperatorMessage &msg) : module(m), message(msg) {}
+
+EditorRun::~EditorRun() {
+  partPointer.reset();
+  dragPointer.reset();
+  module.effect.reset(); // stores the settings of a successful set-up
+  if (requestMade) creqDeleteRequest(&request);
+  requestMade = false;
+  quitRequested = 0;
+}
+
+bool receiveMessage(EditorRun &run, GuiMessage &message) {
+  const int32_t got = cgMsgQReceive(&message, -1);
+  if (got == int32_t(sizeof(GuiMessage))) return true;
+  TILERON_REPORT(kLevelError, kSrcGuiMain);
+  if (got < 0) run.quitRequested = 1;
+  return false;
+}
+
+int runEventLoop(EditorRun &run) {
+  std::unique_ptr<EditorPanel> panel(new (std::nothrow) EditorPanel);
+  if (!panel) return 0;
+  run.panel = panel.get();
+  struct Detach {
+    EditorRun &run;
+    ~Detach() { run.panel = nullptr; }
+  } detach{run};
+  if (!buildPanel(*panel, run.module, run.editorRequest())) {
+    TILERON_REPORT(kLevelError, kSrcGuiMain);
+    return 0;
+  }
+  refreshPanel(*panel, run.module);
+
+  for (;;) {
+    int32_t x = 0, y = 0;
+    cgGetPointerPos(&x, &y);
+    updatePointerShape(run, x, y);
+    updateStampHelp(run, x, y);
+    if (run.quitRequested == 1) break;
+    GuiMessage message{};
+    if (!receiveMessage(run, message)) continue;
+    if (message.kind == GUI_MSG_CLOSE) {
+      run.quitRequested = 1;
+      break;
+    }
+    if (message.kind == GUI_MSG_POINTER_BUTTON) {
+      // The press that picks and drags: the left button, with Shift the
+      // toolkit adds its qualifier bit to the code.
+      const int code = message.id & 0xFFFF;
+      if (code == GUI_BUTTON_LEFT_PRESS || code == (GUI_BUTTON_LEFT_PRESS | GUI_QUALIFIER_SHIFT))
+        handlePress(run, message);
+    } else if (message.kind == GUI_MSG_ELEMENT) {
+      if (!handleElement(run, message)) break;
+    }
+  }
+  removePanel(*panel);
+  panel->barButtonImage.reset();
+  panel.reset();
+  cgColorBarOn();
+  return 1;
+}
+
+void runEditor(ModuleState &module, const OperatorMessage &message) {
+  // An effect state a render set-up left behind goes first, storing
+  // nothing: the editor's instance owns the holder alone.
+  if (module.effect) module.effect->keepStoredSettings();
+  module.effect.reset();
+
+  EditorRun run(module, message); // its end is the end of the run
+  cgBusyPointer();
+  run.partPointer = makePointer(module.images, kPartPointerImage);
+  run.dragPointer = makePointer(module.images, kDragPointerImage);
+  if (!run.partPointer || !run.dragPointer) {
+    TILERON_REPORT(kLevelError, kSrcGuiMain);
+    cgStandardPointer();
+    return;
+  }
+  module.panels = {};
+
+  const int width = cgGetScreenWidth(), height = cgGetScreenHeight();
+  run.request = RequestDescriptor{};
+  run.request.width = int16_t(width);
+  run.request.height = int16_t(height);
+  run.request.msgQ = cgGetOutputMsgQ();
+  run.request.flags = kEditorRequestFlags;
+  if (creqCreateRequest(&run.request) == -1) {
+    TILERON_REPORT(kLevelError, kSrcGuiMain);
+    cgStandardPointer();
+    return;
+  }
+  run.requestMade = true;
+
+  if (!replaceEffect(run, nullptr)) {
+    cgStandardPointer();
+    return;
+  }
+  cgSetClipRect(run.editorRequest(), 0, 0, width - 1, height - 1);
+  cgStandardPointer();
+  runEventLoop(run);
+}
+
+} // namespace tileron
