@@ -103,8 +103,9 @@ bool runHostPreview(EditorRun &run) {
   return true;
 }
 
-// Handles one element event; false when the loop is to end.
-bool handleElement(EditorRun &run, const GuiMessage &message) {
+} // namespace
+
+bool handleElementEvent(EditorRun &run, const GuiMessage &message) {
   EditorPanel &panel = *run.panel;
   ModuleState &module = run.module;
   SplitMask *effect = module.effect.get();
@@ -196,6 +197,8 @@ bool handleElement(EditorRun &run, const GuiMessage &message) {
   return true;
 }
 
+namespace {
+
 // Points the stamp gadget's help text at the marker of the part under the
 // pointer.
 void updateStampHelp(const EditorRun &run, int x, int y) {
@@ -280,7 +283,7 @@ int runEventLoop(EditorRun &run) {
       if (code == GUI_BUTTON_LEFT_PRESS || code == (GUI_BUTTON_LEFT_PRESS | GUI_QUALIFIER_SHIFT))
         handlePress(run, message);
     } else if (message.kind == GUI_MSG_ELEMENT) {
-      if (!handleElement(run, message)) break;
+      if (!handleElementEvent(run, message)) break;
     }
   }
   removePanel(*panel);

@@ -58,6 +58,11 @@ void runEditor(ModuleState &module, const OperatorMessage &message);
 // state), 0 when the panel cannot be built.
 int runEventLoop(EditorRun &run);
 
+// Runs the handler of the main panel's element that sent `message` (kind 4);
+// false when the loop is to end (the exit button, a failed rebuild of the
+// panel or of the effect state).
+bool handleElementEvent(EditorRun &run, const GuiMessage &message);
+
 // Waits without limit for the next GUI message: true for a whole one. A
 // short result is reported; when the host's event source has ended no
 // message can come any more, so that counts as a close request.
