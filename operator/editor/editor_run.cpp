@@ -3,12 +3,19 @@
 #include <algorithm>
 #include <new>
 
+#include "bar/bar_style_requester.hpp"
+#include "editor/anchor_requester.hpp"
 #include "editor/main_panel.hpp"
+#include "editor/presets.hpp"
 #include "editor/preview_pointer.hpp"
 #include "engine/compositing.hpp"
 #include "engine/split_mask.hpp"
+#include "entry/about.hpp"
 #include "entry/module.hpp"
+#include "masks/catalogue.hpp"
+#include "masks/mask_selector.hpp"
 #include "support/report.hpp"
+#include "support/toolkit.hpp"
 #include "vxhost/oplib.h"
 #include "vxhost/orvexa2.h"
 #include "vxhost/orvexares.h"
@@ -25,8 +32,10 @@ constexpr uint32_t kEditorRequestFlags = 0x21C0;
 constexpr int32_t kStampHelpBase = 5200;
 // The final event of a slider movement.
 constexpr int16_t kFinalPhase = 3;
-// Requesters that are not part of this editor yet answer with a notice.
-constexpr int kLevelNotice = 6;
+// Strings: the about box's title and the archive chooser's.
+constexpr int32_t kAboutTitle = 10, kArchiveTitle = 101;
+// The archive chooser's answers.
+constexpr int32_t kArchiveLoad = 4, kArchiveSave = 5, kArchiveDelete = 6;
 
 std::unique_ptr<PointerImage> makePointer(ResHandle images, int32_t number) {
   std::unique_ptr<PointerImage> pointer(new (std::nothrow) PointerImage);
@@ -47,22 +56,6 @@ void repaintPreview(const SplitMask *effect) {
   if (effect && effect->preview)
     showImageRect(effect->preview.get(), 0, 0, effect->preview->width, effect->preview->height,
                   effect->viewX, effect->viewY, 0);
-}
-
-// Replaces the effect state by a new editor instance set up from the
-// settings file (and `maskPath` when given). False, reported, when it cannot
-// be made or set up; the half-made state then stays in the holder to be
-// destroyed at the end of the run, which stores nothing for it.
-bool replaceEffect(EditorRun &run, const char *maskPath) {
-  ModuleState &module = run.module;
-  module.effect.reset(new (std::nothrow) SplitMask);
-  if (!module.effect ||
-      !module.effect->setupEditor(maskPath, cgGetScreenWidth(), cgGetScreenHeight(),
-                                  run.message.effectValue)) {
-    TILERON_REPORT(kLevelError, kSrcGuiMain);
-    return false;
-  }
-  return true;
 }
 
 // Removes the panel, lets `change` alter the layout flags, repaints the
@@ -101,6 +94,71 @@ bool runHostPreview(EditorRun &run) {
   refreshPanel(*run.panel, module);
   cgStandardPointer();
   return true;
+}
+
+// The mask choice: the selector on the catalogue, and a new editor instance
+// for the chosen mask. False when that instance cannot be set up.
+bool chooseMask(EditorRun &run) {
+  ModuleState &module = run.module;
+  MaskCatalogue *catalogue = openMaskCatalogue(module.catalogue, module.effect->maskPath);
+  if (!catalogue) return true;
+  std::string chosen;
+  {
+    MaskSelector selector;
+    if (openMaskSelector(selector, *catalogue) == 1) {
+      for (;;) {
+        const int32_t id = waitForElementEvent(run);
+        if (id == 0 || id == selector.request.cancelId) break;
+        if (id != selector.request.acceptId) continue;
+        int32_t cell = -1;
+        cgGetElementInfo(selector.request.handle, selector.grid, CG_ATTR_GRID_SELECTED, &cell);
+        // List positions count from 1.
+        if (VxNode *node = lstNodeAt(&catalogue->list, cell + 1))
+          chosen = static_cast<MaskInfo *>(node)->path;
+        break;
+      }
+    }
+  } // the selector's request is deleted here
+  bool standing = true;
+  if (!chosen.empty()) {
+    cgBusyPointer();
+    standing = replaceEffect(run, chosen.c_str());
+    cgStandardPointer();
+    if (standing) {
+      module.effect->makeBarSwatch();
+      refreshPanel(*run.panel, module);
+    }
+  }
+  releaseThumbnails(catalogue);
+  return standing;
+}
+
+// The archive chooser and the preset operation it names. False when a load
+// left no usable effect state.
+bool openArchive(EditorRun &run) {
+  ModuleState &module = run.module;
+  ArchivesRequest request{};
+  request.title = resGetString(module.strings, kArchiveTitle);
+  const int32_t answer = creqArchivesRequest(&request) == 0 ? request.result : 0;
+  if (answer == kArchiveLoad && loadPreset(run) == 0) return false;
+  if (answer == kArchiveSave) savePreset(module);
+  if (answer == kArchiveDelete) deletePreset(module);
+  refreshPanel(*run.panel, module);
+  return true;
+}
+
+// The bar style requester on the effect's style; whatever its answer, the
+// swatch, the bar layer and the panel's button follow the style.
+void editBarStyle(EditorRun &run) {
+  SplitMask &effect = *run.module.effect;
+  {
+    PaletteReq req;
+    runPaletteReq(req, effect.barStyle, run.quitRequested);
+  }
+  effect.makeBarSwatch();
+  effect.barStyleChanged();
+  copyBarSwatch(*run.panel, effect);
+  refreshPanel(*run.panel, run.module);
 }
 
 } // namespace
@@ -181,18 +239,21 @@ bool handleElementEvent(EditorRun &run, const GuiMessage &message) {
   } else if (id == panel.exitButton) {
     return false;
   } else if (id == panel.barStyleButton) {
-    // The bar style requester is not part of the editor yet; what follows
-    // it runs as when it cannot be made.
-    TILERON_REPORT(kLevelNotice, kSrcGuiMain);
-    effect->makeBarSwatch();
-    effect->barStyleChanged();
-    copyBarSwatch(panel, *effect);
-    refreshPanel(panel, module);
+    editBarStyle(run);
   } else if (id == panel.archiveButton) {
-    TILERON_REPORT(kLevelNotice, kSrcGuiMain); // the preset archive is not part of it yet
-    refreshPanel(panel, module);
-  } else if (id == panel.maskButton || id == panel.anchorButton || id == panel.aboutButton) {
-    TILERON_REPORT(kLevelNotice, kSrcGuiMain); // nor are the mask selector, anchor and about boxes
+    return openArchive(run);
+  } else if (id == panel.maskButton) {
+    return chooseMask(run);
+  } else if (id == panel.anchorButton) {
+    const int anchor = chooseAnchor(run);
+    if (anchor != 0) {
+      effect->setPartAlign(int16_t(anchor));
+      refreshPanel(panel, module);
+    }
+  } else if (id == panel.aboutButton) {
+    xchar about[kAboutCapacity];
+    buildAboutText(about, kAboutCapacity);
+    showTextRequest(resGetString(module.strings, kAboutTitle), about, kTextMessage);
   }
   return true;
 }
@@ -248,6 +309,31 @@ bool receiveMessage(EditorRun &run, GuiMessage &message) {
   TILERON_REPORT(kLevelError, kSrcGuiMain);
   if (got < 0) run.quitRequested = 1;
   return false;
+}
+
+bool replaceEffect(EditorRun &run, const char *maskPath) {
+  ModuleState &module = run.module;
+  module.effect.reset(); // stores the settings before the new state reads them
+  module.effect.reset(new (std::nothrow) SplitMask);
+  if (!module.effect ||
+      !module.effect->setupEditor(maskPath, cgGetScreenWidth(), cgGetScreenHeight(),
+                                  run.message.effectValue)) {
+    TILERON_REPORT(kLevelError, kSrcGuiMain);
+    return false;
+  }
+  return true;
+}
+
+int32_t waitForElementEvent(EditorRun &run) {
+  while (run.quitRequested != 1) {
+    GuiMessage message{};
+    if (!receiveMessage(run, message)) continue;
+    if (message.kind == GUI_MSG_CLOSE)
+      run.quitRequested = 1;
+    else if (message.kind == GUI_MSG_ELEMENT && message.id != 0)
+      return message.id;
+  }
+  return 0;
 }
 
 int runEventLoop(EditorRun &run) {

@@ -68,4 +68,17 @@ bool handleElementEvent(EditorRun &run, const GuiMessage &message);
 // message can come any more, so that counts as a close request.
 bool receiveMessage(EditorRun &run, GuiMessage &message);
 
+// Replaces the effect state by a new editor instance set up from the
+// settings file (and `maskPath` when given), destroying the old one first
+// (which stores its settings). False, reported, when it cannot be made or set
+// up; the half-made state then stays in the holder to be destroyed at the end
+// of the run, which stores nothing for it.
+bool replaceEffect(EditorRun &run, const char *maskPath);
+
+// The modal wait of a requester the editor opened: returns the element id of
+// the next element event (kind 4), or 0 once quitRequested is set (at once
+// when it already is; a close request sets it). Other messages are passed
+// over.
+int32_t waitForElementEvent(EditorRun &run);
+
 } // namespace tileron

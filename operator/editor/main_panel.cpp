@@ -59,11 +59,6 @@ constexpr int32_t kBarWidthHighest = 100, kBarWidthStart = 15;
 constexpr int32_t kStampGadgetWidth = 158, kStampGadgetHeight = 92;
 constexpr int32_t kStampViewInset = 4;
 
-struct ExtensionDeleter {
-  void operator()(ElementExtension *ext) const { cgFreeGadExt(ext); }
-};
-using ExtensionPtr = std::unique_ptr<ElementExtension, ExtensionDeleter>;
-
 const ResImage *guiImage(int32_t number) { return resGetImage(cgGetGuiResource(), number); }
 
 // Creates the elements of one layout. After the first refusal every further
@@ -267,10 +262,6 @@ void EditorPanel::clearElements() {
   stampGadget = maskButton = partSlider = sceneButton = sceneClearButton = 0;
   barWidthSlider = barStyleButton = 0;
   previewButton = archiveButton = pageButton = exitButton = 0;
-}
-
-int16_t rowUnit() {
-  return int16_t(cgGetFontHeightMonitor(cgGetDefaultMonitor()) + cgGetAddHeight());
 }
 
 int buildPanel(EditorPanel &p, ModuleState &module, CgHandle request) {

@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "support/handles.hpp"
+#include "support/toolkit.hpp"
 #include "vxhost/orvexagui.h"
 #include "vxhost/vxdefs.h"
 
@@ -48,10 +49,6 @@ struct EditorPanel {
   // Forgets every element id and the panel handle (the panel is gone).
   void clearElements();
 };
-
-// The row unit: the default monitor's font height plus the toolkit's added
-// line height, in 16 bits, read anew at every use.
-int16_t rowUnit();
 
 // Creates the main panel under `request` in the layout the flags and the
 // screen width select, with its group panels and elements, and sets entry 0

@@ -6,6 +6,7 @@
 #include "bar/bar_fill.hpp"
 #include "engine/compositing.hpp"
 #include "support/report.hpp"
+#include "support/toolkit.hpp"
 #include "vxhost/oplib.h"
 
 namespace tileron {
@@ -162,8 +163,7 @@ bool SplitMask::setupEditor(const char *path, int screenWidth, int screenHeight,
 }
 
 void SplitMask::makeBarSwatch() {
-  const int rowUnit = cgGetFontHeightMonitor(cgGetDefaultMonitor()) + cgGetAddHeight();
-  OpImagePtr fill = makeBarFill(barStyle, 50, 2 * rowUnit - 4);
+  OpImagePtr fill = makeBarFill(barStyle, 50, 2 * rowUnit() - 4);
   if (!fill) {
     TILERON_REPORT(kLevelError, kSrcSplitMask);
     return;

@@ -19,6 +19,8 @@ namespace tileron {
 
 inline constexpr int kMaxParts = 10;
 inline constexpr int kMaxBars = 20;
+// The last-used settings file, home-relative.
+inline constexpr const char *kSettingsPath = "/programs/tileron/prefs/tileron.prf";
 inline constexpr const char *kDefaultMaskPath = "/programs/tileron/mask/diagonal_down_2.xml";
 // Fills a part's picture once its scene has ended: grey with alpha 0, lays nothing.
 inline constexpr uint32_t kEndedScenePixel = 0x40808000u;
@@ -60,6 +62,8 @@ public:
   int loadLastMaskPath();
   int applySavedSettings();
   int saveSettings();
+  // Replaces `destination` by a copy of the settings file, whole or not at
+  // all: 1 on success, 0 when it cannot be copied (the destination as it was).
   int copySettingsTo(const std::string &destination);
 
   // ---- rendering ------------------------------------------------------------

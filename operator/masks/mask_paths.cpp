@@ -1,10 +1,9 @@
 #include "masks/mask_paths.hpp"
 
-#include <cctype>
 #include <cstdint>
-#include <cstdlib>
 
 #include "entry/module.hpp"
+#include "support/home_files.hpp"
 #include "vxhost/orvexares.h"
 #include "vxhost/xchar.h"
 
@@ -16,20 +15,7 @@ constexpr int32_t kLanguageString = 20;
 
 } // namespace
 
-bool staysInMaskDirectory(const std::string &name) {
-  if (!name.empty() && (name[0] == '/' || name[0] == '\\')) return false;
-  if (name.size() >= 2 && std::isalpha(static_cast<unsigned char>(name[0])) && name[1] == ':')
-    return false;
-  std::size_t start = 0;
-  while (start <= name.size()) {
-    std::size_t end = name.find_first_of("/\\", start);
-    if (end == std::string::npos) end = name.size();
-    if (name.compare(start, end - start, "..") == 0) return false;
-    start = end + 1;
-  }
-  const char *home = std::getenv("VXHOME");
-  return home == nullptr || *home == '\0' || name.find(home) == std::string::npos;
-}
+bool staysInMaskDirectory(const std::string &name) { return staysInsideDirectory(name); }
 
 std::string languageTag() {
   const xchar *name = resGetString(moduleState().strings, kLanguageString);

@@ -10,10 +10,8 @@ namespace tileron {
 // The mask directory, home-relative, with its closing separator.
 inline constexpr const char *kMaskDirectory = "/programs/tileron/mask/";
 
-// True when kMaskDirectory + `name` names a file inside the mask directory:
-// no absolute name (a leading separator or a drive letter), no ".." segment,
-// and no copy of the home directory, which would make the home-relative
-// resolution take the path as it stands.
+// True when kMaskDirectory + `name` names a file inside the mask directory
+// (staysInsideDirectory).
 bool staysInMaskDirectory(const std::string &name);
 
 // The current language's element name ("english", "deutsch"): resource

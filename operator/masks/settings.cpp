@@ -36,7 +36,6 @@ namespace tileron {
 namespace {
 
 constexpr uint32_t kSettingsMagic = 0xCB500002u;
-constexpr const char *kSettingsPath = "/programs/tileron/prefs/tileron.prf";
 // Written first and renamed over the settings file, so an interrupted or
 // failed write leaves the old file whole.
 constexpr const char *kSettingsTempPath = "/programs/tileron/prefs/tileron.prf.tmp";
@@ -287,8 +286,7 @@ int SplitMask::saveSettings() {
   // Buffered bytes reach the disk only when the stream closes cleanly.
   const bool closed = std::fclose(file) == 0;
   if (!written || !closed ||
-      std::rename(resolveHomePath(kSettingsTempPath).c_str(),
-                  resolveHomePath(kSettingsPath).c_str()) != 0) {
+      renameHomeFile(kSettingsTempPath, kSettingsPath) != 0) {
     removeHomeFile(kSettingsTempPath);
     TILERON_REPORT(kLevelError, kSrcSplitMask);
     return 0;
@@ -297,7 +295,7 @@ int SplitMask::saveSettings() {
 }
 
 int SplitMask::copySettingsTo(const std::string &destination) {
-  return copyHomeFile(kSettingsPath, destination);
+  return replaceHomeFile(kSettingsPath, destination);
 }
 
 } // namespace tileron

@@ -1,5 +1,6 @@
 #include "support/home_files.hpp"
 
+#include <cctype>
 #include <cerrno>
 #include <climits>
 #include <cmath>
@@ -78,6 +79,33 @@ int copyHomeFile(const std::string &source, const std::string &destination) {
   // The written bytes reach the file only when the stream closes cleanly.
   const bool closed = std::fclose(out) == 0;
   return copied && closed ? 1 : 0;
+}
+
+int replaceHomeFile(const std::string &source, const std::string &destination) {
+  const std::string temporary = destination + ".tmp";
+  if (copyHomeFile(source, temporary) == 1 && renameHomeFile(temporary, destination) == 0)
+    return 1;
+  removeHomeFile(temporary);
+  return 0;
+}
+
+int renameHomeFile(const std::string &from, const std::string &to) {
+  return std::rename(resolveHomePath(from).c_str(), resolveHomePath(to).c_str()) == 0 ? 0 : -1;
+}
+
+bool staysInsideDirectory(const std::string &name) {
+  if (!name.empty() && (name[0] == '/' || name[0] == '\\')) return false;
+  if (name.size() >= 2 && std::isalpha(static_cast<unsigned char>(name[0])) && name[1] == ':')
+    return false;
+  std::size_t start = 0;
+  while (start <= name.size()) {
+    std::size_t end = name.find_first_of("/\\", start);
+    if (end == std::string::npos) end = name.size();
+    if (name.compare(start, end - start, "..") == 0) return false;
+    start = end + 1;
+  }
+  const char *home = std::getenv("VXHOME");
+  return home == nullptr || *home == '\0' || name.find(home) == std::string::npos;
 }
 
 int roundNearest(double value) {

@@ -34,6 +34,22 @@ int removeHomeFile(const std::string &path);
 // leave the destination created, empty or partial.
 int copyHomeFile(const std::string &source, const std::string &destination);
 
+// Replaces `destination` by a copy of `source` (both home-relative): the copy
+// is written to `destination` + ".tmp" beside it and renamed over it, so the
+// destination is either replaced whole or left as it was. 1 on success, else
+// 0 (the temporary file removed).
+int replaceHomeFile(const std::string &source, const std::string &destination);
+
+// Renames a file (both paths home-relative), replacing the destination:
+// 0 on success, -1 on failure.
+int renameHomeFile(const std::string &from, const std::string &to);
+
+// True when `name`, joined to a home-relative directory, names something
+// inside it: not absolute (no leading separator, no drive letter), no ".."
+// segment, and no copy of the home directory (which would make the
+// home-relative resolution take the path as it stands).
+bool staysInsideDirectory(const std::string &name);
+
 // Nearest integer with halves away from zero (-2.5 -> -3, 2.5 -> 3, -0.4 -> 0).
 // Values beyond the int range (infinities included) saturate to INT_MIN or
 // INT_MAX; NaN gives 0.
