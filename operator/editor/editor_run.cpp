@@ -258,10 +258,6 @@ bool handleElementEvent(EditorRun &run, const GuiMessage &message) {
   return true;
 }
 
-namespace {
-
-// Points the stamp gadget's help text at the marker of the part under the
-// pointer.
 void updateStampHelp(const EditorRun &run, int x, int y) {
   const EditorPanel &panel = *run.panel;
   const SplitMask *effect = run.module.effect.get();
@@ -275,6 +271,8 @@ void updateStampHelp(const EditorRun &run, int x, int y) {
   cgChangeElement(panel.panelHandle, panel.stampGadget, CG_ATTR_HELP_NUMBER,
                   kStampHelpBase + effect->partMarker[v], 0);
 }
+
+namespace {
 
 // A press that picks: on the current part with a scene it starts a drag
 // (Shift: mode 1), on another part it makes that part current.

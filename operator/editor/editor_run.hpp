@@ -63,6 +63,10 @@ int runEventLoop(EditorRun &run);
 // panel or of the effect state).
 bool handleElementEvent(EditorRun &run, const GuiMessage &message);
 
+// Points the stamp gadget's help text at the marker of the part under
+// screen point (x, y); nothing where the stamp map names no part.
+void updateStampHelp(const EditorRun &run, int x, int y);
+
 // Waits without limit for the next GUI message: true for a whole one. A
 // short result is reported; when the host's event source has ended no
 // message can come any more, so that counts as a close request.
