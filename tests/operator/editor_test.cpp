@@ -206,11 +206,6 @@ TEST_F(Editor, NarrowScreenPages) {
   EXPECT_EQ(s.parts[0].relativeScale, 1000);
 }
 
-TEST_F(Editor, UnbuiltRequestersSayWhyNothingOpens) {
-  runEditor("key t\nkey e\nkey r\nkey c\nkey i\nclose\n");
-  EXPECT_EQ(reports(kSrcGuiMain, 6), 5);
-}
-
 TEST_F(Editor, FailedSetUpStoresNothing) {
   // A mask that cannot be loaded and no default mask: the editor does not
   // open and the file keeps its bytes.

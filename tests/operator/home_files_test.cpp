@@ -119,6 +119,41 @@ TEST_F(HomeFilesTest, CopyReadOnlySource) {
   EXPECT_EQ(readAll(home / "/copy.prf"), "locked");
 }
 
+TEST_F(HomeFilesTest, ReplaceIsWholeOrNothing) {
+  writeAll(home / "/src.prf", "new bytes");
+  writeAll(home / "/dst.prf", "old");
+  EXPECT_EQ(replaceHomeFile("/src.prf", "/dst.prf"), 1);
+  EXPECT_EQ(readAll(home / "/dst.prf"), "new bytes");
+  EXPECT_FALSE(fs::exists(home / "/dst.prf.tmp"));
+
+  // A source that cannot be read leaves the destination as it was, and no
+  // temporary file behind.
+  EXPECT_EQ(replaceHomeFile("/missing.prf", "/dst.prf"), 0);
+  EXPECT_EQ(readAll(home / "/dst.prf"), "new bytes");
+  EXPECT_FALSE(fs::exists(home / "/dst.prf.tmp"));
+
+  // A destination that cannot be replaced (a folder stands there).
+  fs::create_directory(home / "/folder.prf");
+  fs::create_directory(home / "/folder.prf/inside");
+  EXPECT_EQ(replaceHomeFile("/src.prf", "/folder.prf"), 0);
+  EXPECT_TRUE(fs::is_directory(home / "/folder.prf/inside"));
+  EXPECT_FALSE(fs::exists(home / "/folder.prf.tmp"));
+}
+
+TEST_F(HomeFilesTest, NamesThatStayInsideADirectory) {
+  const std::string homeText = home.path().string();
+  const struct {
+    std::string name;
+    bool inside;
+  } cases[] = {
+      {"a.xml", true}, {"sub/a.xml", true}, {"a..b.xml", true}, {"...", true}, {"", true},
+      {"../a.xml", false}, {"sub/../../a.xml", false}, {"..", false}, {"sub\\..\\a", false},
+      {"/etc/passwd", false}, {"\\share\\a", false}, {"C:a.xml", false},
+      {"x" + homeText + "/a", false}, // a copy of the home would be taken as it stands
+  };
+  for (const auto &c : cases) EXPECT_EQ(staysInsideDirectory(c.name), c.inside) << c.name;
+}
+
 TEST(HomeFilesRounding, HalvesAwayFromZeroAndSaturation) {
   const double inf = std::numeric_limits<double>::infinity();
   const struct {
