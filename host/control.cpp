@@ -11,6 +11,7 @@
 #include <system_error>
 #include <unistd.h>
 
+#include "host/gui/gui.hpp"
 #include "host/state.hpp"
 #include "vxhost/orvexares.h"
 
@@ -210,6 +211,7 @@ void reset() {
   s.inputFetches = 0;
   s.fieldSink = nullptr;
   setTextureDir({});
+  gui::resetGui();
   resetLogCapture();
 }
 

@@ -1,37 +1,14 @@
-// The toolkit's screen queries, the busy/standard pointer, the video plane
-// (cgmxYUVAtoOvl) and the video monitor output (cgWriteImage panel 1).
+// The toolkit's screen queries, the video plane (cgmxYUVAtoOvl) and the
+// video monitor output (cgWriteImage panel 1; other panels: panels.cpp).
 #include <algorithm>
 #include <cstring>
 
+#include "host/gui/toolkit.hpp"
 #include "host/state.hpp"
 #include "vxhost/orvexagui.h"
 
-namespace vxhost {
-
-namespace {
-
-// Lays one YUVA word over another by the upper one's alpha: Y, U and V mix as
-// (s * a + d * (255 - a) + 127) / 255, the alpha becomes a + d_a * (255 - a) / 255
-// (rounded the same way); a = 255 copies, a = 0 keeps what is below.
-uint32_t over(uint32_t s, uint32_t d) {
-  const uint32_t a = s & 0xFF;
-  if (a == 255)
-    return s;
-  if (a == 0)
-    return d;
-  uint32_t out = a + ((d & 0xFF) * (255 - a) + 127) / 255;
-  for (int shift = 8; shift < 32; shift += 8) {
-    const uint32_t sc = (s >> shift) & 0xFF, dc = (d >> shift) & 0xFF;
-    out |= ((sc * a + dc * (255 - a) + 127) / 255) << shift;
-  }
-  return out;
-}
-
-} // namespace
-
-} // namespace vxhost
-
 using namespace vxhost;
+using vxhost::gui::over;
 
 extern "C" void cgGetVisibleArea(int32_t *left, int32_t *top, int32_t *right, int32_t *bottom) {
   const Screen &s = screen();
@@ -60,10 +37,6 @@ extern "C" int32_t cgGetFontHeightMonitor(int32_t) { return screen().fontHeight;
 
 extern "C" int32_t cgGetAddHeight(void) { return screen().addHeight; }
 
-extern "C" void cgBusyPointer(void) { ++callCounts().busyPointer; }
-
-extern "C" void cgStandardPointer(void) { ++callCounts().standardPointer; }
-
 extern "C" void cgmxYUVAtoOvl(const void *pixels, int32_t, int32_t bytesPerRow, int32_t x, int32_t y,
                               int32_t width, int32_t height) {
   const Screen &s = screen();
@@ -80,11 +53,14 @@ extern "C" void cgmxYUVAtoOvl(const void *pixels, int32_t, int32_t bytesPerRow, 
     std::memcpy(&plane[size_t(row) * size_t(s.width) + size_t(x0)],
                 src + ptrdiff_t(row - y) * bytesPerRow + ptrdiff_t(x0 - x) * 4,
                 size_t(x1 - x0) * 4);
+  gui::touch();
 }
 
 extern "C" int32_t cgWriteImage(CgHandle panel, const CImage *image, int32_t x, int32_t y) {
+  if (panel != 1)
+    return gui::writeImageToPanel(panel, image, x, y);
   HostState &s = hostState();
-  if (panel != 1 || !s.screen.videoMonitor || !image || !image->pixels)
+  if (!s.screen.videoMonitor || !image || !image->pixels)
     return 0;
   MonitorPicture &m = s.monitor;
   if (m.width != s.format.width || m.height != s.format.height) {

@@ -13,7 +13,8 @@ namespace vxhost {
 
 namespace {
 
-std::atomic<int> liveImages{0};
+std::atomic<int> liveImages{0};    // OpImages and CImages
+std::atomic<int> liveGuiImages{0}; // CImages alone
 
 constexpr int32_t kMaxSide = 32767; // widths and heights are 16-bit signed
 
@@ -33,6 +34,8 @@ int bytesPerPixel(int32_t kind) {
 }
 
 int liveImageCount() { return liveImages.load(); }
+
+int liveGuiImageCount() { return liveGuiImages.load(); }
 
 namespace {
 
@@ -104,6 +107,7 @@ extern "C" CImage *cgAllocImage(int32_t kind, int32_t width, int32_t height) {
   image->width = static_cast<int16_t>(width);
   image->height = static_cast<int16_t>(height);
   ++liveImages;
+  ++liveGuiImages;
   return image;
 }
 
@@ -113,4 +117,5 @@ extern "C" void cgFreeImage(CImage *image) {
   std::free(image->pixels);
   delete image;
   --liveImages;
+  --liveGuiImages;
 }

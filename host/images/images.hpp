@@ -17,6 +17,9 @@ int bytesPerPixel(int32_t kind);
 // memory.
 OpImage *allocUnclearedImage(int32_t width, int32_t height, int32_t kind);
 
+// CImages allocated and not yet released (also counted by liveImageCount).
+int liveGuiImageCount();
+
 // Bytes of one row of `image` (rows have no gap).
 inline size_t rowBytes(const OpImage *image) {
   return size_t(image->width) * size_t(bytesPerPixel(image->kind));

@@ -292,6 +292,12 @@ void handlePress(EditorRun &run, const GuiMessage &message) {
 
 EditorRun::EditorRun(ModuleState &m, const OperatorMessage &msg) : module(m), message(msg) {}
 
+bool EditorRun::makePointers() {
+  partPointer = makePointer(module.images, kPartPointerImage);
+  dragPointer = makePointer(module.images, kDragPointerImage);
+  return partPointer && dragPointer;
+}
+
 EditorRun::~EditorRun() {
   partPointer.reset();
   dragPointer.reset();
@@ -385,9 +391,7 @@ void runEditor(ModuleState &module, const OperatorMessage &message) {
 
   EditorRun run(module, message); // its end is the end of the run
   cgBusyPointer();
-  run.partPointer = makePointer(module.images, kPartPointerImage);
-  run.dragPointer = makePointer(module.images, kDragPointerImage);
-  if (!run.partPointer || !run.dragPointer) {
+  if (!run.makePointers()) {
     TILERON_REPORT(kLevelError, kSrcGuiMain);
     cgStandardPointer();
     return;

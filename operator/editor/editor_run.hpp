@@ -35,6 +35,10 @@ struct EditorRun {
   EditorRun(const EditorRun &) = delete;
   EditorRun &operator=(const EditorRun &) = delete;
 
+  // Makes partPointer (image 100) and dragPointer (image 101) of the
+  // module's image set; false when a record cannot be allocated.
+  bool makePointers();
+
   // The request every panel of the editor is created under (0 until made).
   CgHandle editorRequest() const { return requestMade ? request.handle : 0; }
 

@@ -129,7 +129,11 @@ protected:
     tileron::ModuleState &module = tileron::moduleState();
     message_.type = OP_MSG_EDIT;
     message_.effectValue = kEffectFields;
+    // What the entry reads before every message.
+    cgGetVisibleArea(&module.visibleLeft, &module.visibleTop, &module.visibleRight,
+                     &module.visibleBottom);
     run_ = std::make_unique<tileron::EditorRun>(module, message_);
+    if (!run_->makePointers()) return false;
     run_->request.width = int16_t(screenWidth());
     run_->request.height = int16_t(screenHeight());
     run_->request.msgQ = cgGetOutputMsgQ();

@@ -206,6 +206,17 @@ TEST_F(Editor, NarrowScreenPages) {
   EXPECT_EQ(s.parts[0].relativeScale, 1000);
 }
 
+TEST_F(Editor, HostPreviewStoresAndReadsBack) {
+  // The preview key stores the settings, runs the host's preview and opens a
+  // new editor instance on them: the edits before and after it both count.
+  runEditor("key z\nclick 400 700\nkey p\nkey z\nclose\n");
+  const StoredSettings s = readSettings();
+  EXPECT_EQ(s.parts[0].relativeScale, 1010);
+  EXPECT_EQ(s.parts[1].relativeScale, 1010);
+  EXPECT_EQ(s.currentPart, 1);
+  EXPECT_EQ(reports(kSrcGuiMain, kLevelError), 0);
+}
+
 TEST_F(Editor, FailedSetUpStoresNothing) {
   // A mask that cannot be loaded and no default mask: the editor does not
   // open and the file keeps its bytes.
