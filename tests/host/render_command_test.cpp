@@ -112,6 +112,47 @@ TEST_F(RenderCommandTest, FieldRangeAndPresetFromTheArchive) {
   ASSERT_EQ(part.size(), 2u);
   EXPECT_EQ(part[0], all[1]);
   EXPECT_EQ(part[1], all[2]);
+
+  // The archive's extension given as well is taken once.
+  const ProgramResult named = run("tileron-host render " + board + " --preset columns.prf -o " + out("named.y4m"));
+  ASSERT_EQ(named.status, 0) << named.output;
+  EXPECT_EQ(readY4m("named.y4m"), all);
+}
+
+TEST_F(RenderCommandTest, PresetDescriptionRendersWithoutTouchingTheSettingsFile) {
+  const std::string settings = media_fixture::readFile(settingsFile());
+  // The scenes swapped: the left column shows the right clip.
+  media_fixture::writeFile(home_.path() / "swapped.json", R"({"mask": "vertical_2", "bar": {"width": 0},
+      "parts": [{"scene": 2, "anchor": 1}, {"scene": 1, "anchor": 3}]})");
+  const ProgramResult result = run("tileron-host render " + writeStoryboard(storyboard()) + " --preset-description " +
+                                   (home_.path() / "swapped.json").string() + " -o " + out("swapped.y4m"));
+  ASSERT_EQ(result.status, 0) << result.output;
+  EXPECT_EQ(media_fixture::readFile(settingsFile()), settings) << "the home's settings file changed";
+  const std::vector<Frame> frames = readY4m("swapped.y4m");
+  ASSERT_EQ(frames.size(), size_t(length));
+  EXPECT_EQ(frames[2][size_t(100) * width + 20], right_[2][size_t(100) * width + 20]);
+  EXPECT_EQ(frames[2][size_t(100) * width + 340], left_[2][size_t(100) * width + 340]);
+
+  media_fixture::writeFile(home_.path() / "bad.json", R"({"mask": "vertical_2", "parts": [{"anchor": 10}]})");
+  const ProgramResult bad = run("tileron-host render " + writeStoryboard(storyboard()) + " --preset-description " +
+                                (home_.path() / "bad.json").string() + " -o " + out("bad.y4m"));
+  EXPECT_EQ(bad.status, 1);
+  EXPECT_THAT(bad.output, HasSubstr("parts[0].anchor: 10 is outside 1..9"));
+  EXPECT_THAT(bad.output, HasSubstr("--preset-description " + (home_.path() / "bad.json").string()));
+  EXPECT_FALSE(std::filesystem::exists(out("bad.y4m")));
+  EXPECT_EQ(media_fixture::readFile(settingsFile()), settings);
+}
+
+TEST_F(RenderCommandTest, APartWhoseSceneTheStoryboardLacksIsWarnedAbout) {
+  makeSettings(R"({"mask": "grid_4", "parts": [{"scene": 1}, {"scene": 7}, {"scene": 2}, {"scene": 9}]})");
+  const ProgramResult result = run("tileron-host render " + writeStoryboard(storyboard()) + " -o " + out("out.y4m"));
+  ASSERT_EQ(result.status, 0) << result.output;
+  EXPECT_EQ(result.output,
+            "tileron-host: warning: part 2 shows scene ID 7, which the storyboard does not have (its scenes: 1, 2): "
+            "the part shows the input\n"
+            "tileron-host: warning: part 4 shows scene ID 9, which the storyboard does not have (its scenes: 1, 2): "
+            "the part shows the input\n");
+  EXPECT_EQ(readY4m("out.y4m").size(), size_t(length));
 }
 
 TEST_F(RenderCommandTest, BadInputStopsWithAClearMessageAndWritesNothing) {
@@ -145,7 +186,7 @@ TEST_F(RenderCommandTest, BadInputStopsWithAClearMessageAndWritesNothing) {
   std::filesystem::remove(settingsFile());
   const ProgramResult unset = run("tileron-host render " + writeStoryboard(storyboard()) + " -o " + out("out.y4m"));
   EXPECT_EQ(unset.status, 1);
-  EXPECT_THAT(unset.output, HasSubstr("no settings file yet: make one with tileron-preset or the editor"));
+  EXPECT_THAT(unset.output, HasSubstr("no settings file yet: make one with tileron-preset new MASK"));
 
   for (const auto &entry : std::filesystem::directory_iterator(home_.path()))
     EXPECT_THAT(entry.path().filename().string(), testing::Not(testing::StartsWith("out")))
