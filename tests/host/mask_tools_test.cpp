@@ -410,6 +410,17 @@ TEST_F(MaskTools, HostSheetDrawsEveryMask) {
   EXPECT_EQ(corner[0], corner[1]);
   EXPECT_EQ(corner[1], corner[2]);
   EXPECT_NEAR(corner[0], 56, 2);
+  // Its first part's number, white outlined in black, on the part's marker
+  // at (37, 37) of the stamp map; nothing else there is white.
+  int white = 0, black = 0;
+  for (int y = 10 + 37 - 8; y <= 10 + 37 + 8; ++y)
+    for (int x = 10 + 37 - 8; x <= 10 + 37 + 8; ++x) {
+      const uint8_t *p = &picture.pixels[(static_cast<std::size_t>(y) * picture.width + x) * 4];
+      white += p[0] >= 240 && p[1] >= 240 && p[2] >= 240;
+      black += p[0] <= 16 && p[1] <= 16 && p[2] <= 16;
+    }
+  EXPECT_GT(white, 4) << "no part number on the first part";
+  EXPECT_GT(black, 4) << "no outline round the part number";
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "host/control.hpp"
 #include "host/media/colour.hpp"
 #include "host/scenes/json_check.hpp"
 #include "host/textures/texture_library.hpp"

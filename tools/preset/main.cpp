@@ -28,17 +28,18 @@ using namespace tileron::preset;
 
 // The file to write: `output`, else the home's settings file, whose folders
 // are made.
-fs::path outputFile(const std::string &output) {
+fs::path outputFile(const std::string &output, const fs::path &home) {
   if (!output.empty())
     return output;
-  const fs::path settings = vxhost::userHome() / "programs/tileron/prefs/tileron.prf";
+  const fs::path settings = home / "programs/tileron/prefs/tileron.prf";
   fs::create_directories(settings.parent_path());
   return settings;
 }
 
-void make(const PresetDescription &description, const std::string &source, const std::string &output) {
-  const fs::path file = outputFile(output);
-  makePreset(description, source, vxhost::userHome(), file);
+void make(const PresetDescription &description, const std::string &source, const std::string &output,
+          const fs::path &home) {
+  const fs::path file = outputFile(output, home);
+  makePreset(description, source, home, file);
   std::cout << "wrote " << file.string() << " (mask " << description.maskPath << ")\n";
 }
 
@@ -70,13 +71,15 @@ int main(int argc, char **argv) {
   CLI::App *texturesCommand = app.add_subcommand("textures", "List the installed textures (bar.texture.name)");
 
   return vxhost::runCommandLine(app, argc, argv, [&] {
+    // Read once: the operator's code runs with a private VXHOME of its own.
+    const fs::path home = vxhost::userHome();
     if (*newCommand) {
       const std::string source = "new " + mask;
-      make(scenePerPart(maskPathOf(mask, source), source, vxhost::userHome()), source, output);
+      make(scenePerPart(maskPathOf(mask, source), source, home), source, output, home);
     } else if (*makeCommand) {
-      make(parseDescription(readText(description), description), description, output);
+      make(parseDescription(readText(description), description), description, output, home);
     } else if (*showCommand) {
-      std::cout << describe(readPreset(preset, vxhost::userHome())).dump(2) << "\n";
+      std::cout << describe(readPreset(preset, home)).dump(2) << "\n";
     } else if (*texturesCommand) {
       const std::vector<std::string> textures = vxhost::installedTextures();
       if (textures.empty())
