@@ -21,6 +21,7 @@ extern "C" {
 #include "commands.hpp"
 #include "host/media/output.hpp"
 #include "host/scenes/storyboard.hpp"
+#include "host/support/user_home.hpp"
 #include "plugin.hpp"
 #include "vxhost/operator.h"
 
@@ -148,19 +149,15 @@ std::string reports() {
 // is never touched. Removed with everything in it at the end.
 class PrivateHome {
 public:
-  PrivateHome(const fs::path &home, const std::string &description) {
-    std::string pattern = (fs::temp_directory_path() / "tileron-render-XXXXXX").string();
-    if (!::mkdtemp(pattern.data()))
-      throw std::runtime_error("cannot make a temporary folder in " + fs::temp_directory_path().string());
-    root_ = pattern;
-    fs::create_directories(root_ / "programs/tileron/prefs");
-    fs::create_directories(root_ / "programs/tileron/archive");
-    fs::create_directory_symlink(fs::absolute(home / "programs/tileron/mask"), root_ / "programs/tileron/mask");
+  PrivateHome(const fs::path &home, const std::string &description) : root_(makeLinkedHome(home, "tileron-render")) {
     const int status = runProgram(siblingProgram("tileron-preset"),
                                   {"make", description, "-o", settingsFile().string()});
-    if (status != 0)
+    if (status != 0) {
+      std::error_code ec;
+      fs::remove_all(root_, ec);
       throw std::runtime_error("--preset-description " + description +
                                ": no settings could be made from it (tileron-preset says why above)");
+    }
   }
   ~PrivateHome() {
     std::error_code ec;

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <stdexcept>
 #include <system_error>
 
 #include "host/control.hpp"
@@ -47,6 +48,24 @@ int installBundledMasks(const fs::path &home, const std::string &program) {
   std::fprintf(stderr, "%s: installed the bundled mask library (%d packs, %d files) into %s\n",
                program.c_str(), packs, files, masks.c_str());
   return packs;
+}
+
+fs::path makeLinkedHome(const fs::path &home, const std::string &prefix) {
+  const fs::path masks = fs::absolute(home / "programs/tileron/mask");
+  std::string pattern = (fs::temp_directory_path() / (prefix + "-XXXXXX")).string();
+  if (!::mkdtemp(pattern.data()))
+    throw std::runtime_error("cannot make a temporary folder in " + fs::temp_directory_path().string());
+  const fs::path root = pattern;
+  std::error_code error;
+  fs::create_directories(root / "programs/tileron/prefs", error);
+  if (!error) fs::create_directories(root / "programs/tileron/archive", error);
+  if (!error) fs::create_directory_symlink(masks, root / "programs/tileron/mask", error);
+  if (error) {
+    std::error_code ignored;
+    fs::remove_all(root, ignored);
+    throw std::runtime_error("cannot set up a temporary home in " + root.string() + ": " + error.message());
+  }
+  return root;
 }
 
 } // namespace vxhost

@@ -18,4 +18,11 @@ std::filesystem::path userHome();
 // file cannot be made.
 int installBundledMasks(const std::filesystem::path &home, const std::string &program);
 
+// Makes a home of its own in the temporary folder, named `prefix`-XXXXXX:
+// empty prefs and archive folders, and a mask folder that is a link to the
+// one of `home`, so that the plug-in sees the user's masks but never writes
+// the user's settings. Returns its path; the caller removes it. Throws
+// std::runtime_error when it cannot be made.
+std::filesystem::path makeLinkedHome(const std::filesystem::path &home, const std::string &prefix);
+
 } // namespace vxhost

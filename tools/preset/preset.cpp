@@ -34,13 +34,7 @@ public:
     const char *log = std::getenv("VXHOST_LOG");
     if ((!log || !*log) && ::setenv("VXHOST_LOG", (fs::absolute(home) / "log/vxhost.log").c_str(), 1) != 0)
       throw std::runtime_error("cannot set the environment variable VXHOST_LOG");
-    std::string pattern = (fs::temp_directory_path() / "tileron-preset-XXXXXX").string();
-    if (!::mkdtemp(pattern.data()))
-      throw std::runtime_error("cannot make a temporary folder in " + fs::temp_directory_path().string());
-    root_ = pattern;
-    fs::create_directories(root_ / "programs/tileron/prefs");
-    fs::create_directories(root_ / "programs/tileron/archive");
-    fs::create_directory_symlink(masks, root_ / "programs/tileron/mask");
+    root_ = vxhost::makeLinkedHome(home, "tileron-preset");
     vxhost::setHome(root_);
     vxhost::captureLog(true);
     vxhost::takeLog();
