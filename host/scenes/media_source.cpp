@@ -364,7 +364,8 @@ std::optional<FrameIndex> indexOfCues(AVFormatContext *input, int stream, int64_
     if (read < 0)
       return std::nullopt; // short of the second cue: the scan reports it
     const bool ours = packet->stream_index == stream && !(packet->flags & AV_PKT_FLAG_DISCARD);
-    const PacketInfo info{packet->pts, packet->duration, packet->pos, packet->size, (packet->flags & AV_PKT_FLAG_KEY) != 0};
+    const PacketInfo info{packet->pts, packet->duration, packet->pos, packet->size,
+                          (packet->flags & AV_PKT_FLAG_KEY) != 0};
     const bool corrupt = packet->flags & AV_PKT_FLAG_CORRUPT;
     av_packet_unref(packet.get());
     if (!ours)
@@ -393,7 +394,8 @@ std::optional<FrameIndex> indexOfCues(AVFormatContext *input, int stream, int64_
   FrameIndex index;
   index.frames = before + int64_t(tail.size());
   if (pastTheEnd)
-    throw SourceError(damaged(std::to_string(index.frames) + " frames present; the index points past the end of the file"));
+    throw SourceError(
+        damaged(std::to_string(index.frames) + " frames present; the index points past the end of the file"));
   for (int64_t frame = 0; frame < index.frames; ++frame)
     index.times.push_back(grid.time(frame));
   for (const int64_t frame : keyFrames)
@@ -512,7 +514,12 @@ VideoSource::VideoSource(av::InputPtr input, av::CodecPtr decoder, int stream, F
   // its frames' times, else what the container says.
   const AVStream *s = input_->streams[stream_];
   AVRational clipRate = s->r_frame_rate.num > 0 && s->r_frame_rate.den > 0 ? s->r_frame_rate : s->avg_frame_rate;
-  if (const int64_t step = typicalStep(times_); step > 0)
+  // The container's rate stands when its frame duration, rounded to the
+  // time base, is the typical step: 29.97 fps in milliseconds steps by 33
+  // and 34, and 1000 / 33 would be another rate.
+  const bool rateKnown = clipRate.num > 0 && clipRate.den > 0;
+  const int64_t step = typicalStep(times_);
+  if (step > 0 && (!rateKnown || std::abs(av_rescale_q(1, av_inv_q(clipRate), s->time_base) - step) > 1))
     av_reduce(&clipRate.num, &clipRate.den, s->time_base.den, step * s->time_base.num, INT32_MAX);
   const AVRational formatRate{format.rateNum, format.rateDen};
   if (clipRate.num > 0 && clipRate.den > 0 && std::abs(av_q2d(clipRate) / av_q2d(formatRate) - 1) > 0.005) {

@@ -53,11 +53,12 @@ inline void writeFile(const std::filesystem::path &path, const std::string &byte
 }
 
 // An MPEG-4 Visual clip with B-frames and a key frame every 5 frames, in the
-// container its name says, with the muxer's options ("movflags=+faststart");
+// container its name says, with the muxer's options ("movflags=+faststart"),
+// at `rate` frames per second;
 // frame n is grey at luma 20 + 10 n (to 250, then again from 20) in its
 // middle half, so that any frame can be told from its centre.
 inline void writeGreyRamp(const std::filesystem::path &path, int width, int height, int count,
-                          const char *muxerOptions = "") {
+                          const char *muxerOptions = "", AVRational rate = {25, 1}) {
   const AVCodec *codec = avcodec_find_encoder(AV_CODEC_ID_MPEG4);
   ASSERT_NE(codec, nullptr);
   AVFormatContext *raw = nullptr;
@@ -67,7 +68,7 @@ inline void writeGreyRamp(const std::filesystem::path &path, int width, int heig
   encoder->width = width;
   encoder->height = height;
   encoder->pix_fmt = AV_PIX_FMT_YUV420P;
-  encoder->time_base = {1, 25};
+  encoder->time_base = av_inv_q(rate);
   encoder->gop_size = 5;
   encoder->max_b_frames = 2;
   encoder->flags |= AV_CODEC_FLAG_QSCALE;
@@ -108,7 +109,8 @@ inline void writeGreyRamp(const std::filesystem::path &path, int width, int heig
     for (int y = 0; y < height; ++y)
       for (int x = 0; x < width; ++x)
         if (x < width / 4 || x >= width - width / 4)
-          frame->data[0][y * frame->linesize[0] + x] = uint8_t(16 + (uint32_t(x) * 7919u + uint32_t(y) * 104729u + uint32_t(n) * 15485863u) % 220u);
+          frame->data[0][y * frame->linesize[0] + x] =
+              uint8_t(16 + (uint32_t(x) * 7919u + uint32_t(y) * 104729u + uint32_t(n) * 15485863u) % 220u);
     frame->pts = n;
     avcodec_send_frame(encoder.get(), frame.get());
     drain();

@@ -174,6 +174,22 @@ TEST_F(SourcesTest, LengthCutsAVideoAndOtherRatesPlayAtTheirOwnSpeed) {
   EXPECT_EQ(openMediaFile(file("fifty.y4m"), format, options)->length(), 5);
 }
 
+// Matroska keeps times in milliseconds: 29.97 fps steps by 33 and 34 ms and
+// still maps frame for frame to a 29.97 fps format.
+TEST_F(SourcesTest, RoundedFrameTimesKeepTheirRate) {
+  Format format = smallFormat(64, 48);
+  format.rateNum = 30000;
+  format.rateDen = 1001;
+  media_fixture::writeGreyRamp(file("ntsc.mkv"), 64, 48, 100, "", {30000, 1001});
+  auto clip = openMediaFile(file("ntsc.mkv"), format);
+  ASSERT_EQ(clip->length(), 100);
+  for (int index : {90, 99}) {
+    const uint32_t *pixels = clip->frame(index);
+    ASSERT_NE(pixels, nullptr) << clip->takeFailure();
+    EXPECT_NEAR(int(luma(pixels[24 * 64 + 32])), 20 + 10 * (index % 24), 2) << "frame " << index;
+  }
+}
+
 // Key frames every 5 frames and B-frames: every frame is found in any order,
 // including backwards across groups, with a cache of two frames, whatever
 // the container holds for an index (AVI gives no presentation times: its
