@@ -225,22 +225,26 @@ std::optional<FrameIndex> indexOfSampleTable(AVFormatContext *input, int stream,
   if (s->nb_frames <= 1 || entries != s->nb_frames)
     return std::nullopt;
   std::vector<int64_t> decodeTimes, keyDecodeTimes; // of the frames shown
-  int64_t within = 0, previous = INT64_MIN;
+  int64_t previous = INT64_MIN;
   for (int i = 0; i < entries; ++i) {
     const AVIndexEntry *e = avformat_index_get_entry(s, i);
-    if (e->timestamp <= previous)
+    if (e->timestamp <= previous || e->pos < 0)
       return std::nullopt;
     previous = e->timestamp;
-    if (e->flags & AVINDEX_DISCARD_FRAME)
+    const bool shown = !(e->flags & AVINDEX_DISCARD_FRAME);
+    // Said as reading the packets in order would say it: the first sample
+    // past the end is cut short, or missing when the file ends before it.
+    if (e->pos + e->size > fileSize)
+      throw SourceError(damaged(
+          e->pos < fileSize && shown
+              ? "frame " + std::to_string(decodeTimes.size() + 1) + " is cut short"
+              : std::to_string(decodeTimes.size()) + " frames present of " + std::to_string(s->nb_frames)));
+    if (!shown)
       continue;
     decodeTimes.push_back(e->timestamp);
     if (e->flags & AVINDEX_KEYFRAME)
       keyDecodeTimes.push_back(e->timestamp);
-    if (e->pos >= 0 && e->pos + e->size <= fileSize)
-      ++within;
   }
-  if (within < int64_t(decodeTimes.size()))
-    throw SourceError(damaged(std::to_string(within) + " frames present of " + std::to_string(s->nb_frames)));
   if (decodeTimes.size() < 2 || keyDecodeTimes.empty())
     return std::nullopt;
 
