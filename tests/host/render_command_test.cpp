@@ -155,6 +155,35 @@ TEST_F(RenderCommandTest, APartWhoseSceneTheStoryboardLacksIsWarnedAbout) {
   EXPECT_EQ(readY4m("out.y4m").size(), size_t(length));
 }
 
+// Fields from the middle of inter-frame clips (decoded from the key frame
+// before them, not from the start) are the same fields a whole render makes.
+TEST_F(RenderCommandTest, ARangeFromTheMiddleEqualsTheSameFieldsOfAWholeRender) {
+  for (const std::string name : {"clips/ramp.mp4", "clips/ramp.mkv"}) {
+    SCOPED_TRACE(name);
+    media_fixture::writeGreyRamp(home_.path() / name, width, height, 30);
+    const std::string board = writeStoryboard(
+        R"({"format": {"width": 360, "height": 288, "rate": "25/1"}, "input": "colour:#000000", "length": 30,
+            "scenes": [{"id": 1, "source": ")" + name + R"("}, {"id": 2, "source": ")" + name + R"("}]})");
+    ASSERT_EQ(run("tileron-host render " + board + " -o " + out("all.y4m")).status, 0);
+    const ProgramResult result = run("tileron-host render " + board + " --fields 43:46 -o " + out("part.y4m"));
+    ASSERT_EQ(result.status, 0) << result.output;
+    const std::vector<Frame> all = readY4m("all.y4m"), part = readY4m("part.y4m");
+    ASSERT_EQ(all.size(), 30u);
+    ASSERT_EQ(part.size(), 3u); // frame 21's second field, frame 22, frame 23's first field
+    for (int y = 0; y < height; ++y) {
+      const auto line = [&](const Frame &frame) {
+        return Frame(frame.begin() + y * width, frame.begin() + (y + 1) * width);
+      };
+      if (y % 2 == 1) {
+        EXPECT_EQ(line(part[0]), line(all[21])) << "line " << y;
+      } else {
+        EXPECT_EQ(line(part[2]), line(all[23])) << "line " << y;
+      }
+    }
+    EXPECT_EQ(part[1], all[22]);
+  }
+}
+
 TEST_F(RenderCommandTest, BadInputStopsWithAClearMessageAndWritesNothing) {
   media_fixture::writeFile(home_.path() / "clips/notes.mp4", "not a video");
   const std::string whole = media_fixture::readFile(home_.path() / "clips/right.y4m");
