@@ -39,16 +39,6 @@ protected:
     EditorTest::TearDown();
   }
 
-  // The editor opened one step at a time, with the visible area the entry
-  // would have read.
-  bool openEditor() {
-    tileron::ModuleState &m = tileron::moduleState();
-    cgGetVisibleArea(&m.visibleLeft, &m.visibleTop, &m.visibleRight, &m.visibleBottom);
-    m.visibleWidth = int16_t(m.visibleRight - m.visibleLeft + 1);
-    m.visibleHeight = int16_t(m.visibleBottom - m.visibleTop + 1);
-    return EditorTest::openEditor();
-  }
-
   // The content's top-left corner of a centred requester with a title and
   // standard buttons, its content `width` x `height`.
   Point requestOrigin(int width, int height) const {

@@ -1,0 +1,67 @@
+#!/bin/sh
+# Remakes the requester screenshots of docs/ (docs/requesters.md) with the
+# headless editor on the demo storyboard and preset: the mask selector at
+# 1920 x 1080 and 1024 x 768, the anchor requester, the bar style requester
+# in its three modes, the archive chooser, the save requester and the about
+# box, in English and German.
+#
+#   scripts/requester_screenshots.sh [BUILD]
+#
+# Everything happens in a fresh home, out/shots-home; your own home is not
+# touched.
+set -eu
+BUILD=$(cd "${1:-build}" && pwd)
+ROOT=$(cd "$(dirname "$0")/.." && pwd)
+OUT=$ROOT/out
+DOCS=$ROOT/docs
+
+mkdir -p "$OUT"
+export VXHOME="$OUT/shots-home"
+export VXHOST_LOG="$VXHOME/log/vxhost.log"
+rm -rf "$VXHOME"
+"$BUILD/tileron-host" masks install "$ROOT/data/masks" > /dev/null
+mkdir -p "$VXHOME/programs/tileron/prefs" "$VXHOME/programs/tileron/archive"
+STORY=$ROOT/scripts/demo/storyboard.json
+TEXTURE=$(cd "$ROOT/data/textures" && ls *.png | head -n 1)
+
+for language in english deutsch; do
+  case $language in english) tag=en ;; deutsch) tag=de ;; esac
+  "$BUILD/tileron-preset" make "$ROOT/scripts/demo/preset.json" -o "$VXHOME/programs/tileron/prefs/tileron.prf"
+  "$BUILD/tileron-preset" make "$ROOT/scripts/demo/preset.json" -o "$VXHOME/programs/tileron/archive/demo.prf"
+  # Every requester is closed with Escape (cancel), so the settings stay as
+  # the preset made them.
+  cat > "$OUT/shots-requesters.txt" <<SCRIPT
+key t
+screenshot $DOCS/selector-1920-$tag.png
+key escape
+key e
+move 960 540
+screenshot $DOCS/anchor-$tag.png
+key escape
+key c
+screenshot $DOCS/barstyle-gradient-$tag.png
+key 7
+screenshot $DOCS/barstyle-colour-$tag.png
+key 8
+type $TEXTURE
+key return
+screenshot $DOCS/barstyle-texture-$tag.png
+key escape
+key r
+screenshot $DOCS/archive-$tag.png
+key escape
+key i
+screenshot $DOCS/about-$tag.png
+key return
+close
+SCRIPT
+  "$BUILD/tileron-host" edit "$STORY" --screen 1920x1080 --language $language --script "$OUT/shots-requesters.txt"
+  cat > "$OUT/shots-narrow.txt" <<SCRIPT
+key t
+screenshot $DOCS/selector-1024-$tag.png
+key escape
+close
+SCRIPT
+  "$BUILD/tileron-host" edit "$STORY" --screen 1024x768 --language $language --script "$OUT/shots-narrow.txt"
+done
+echo "requester screenshots: $DOCS/{selector,anchor,barstyle,archive,about}-*.png"

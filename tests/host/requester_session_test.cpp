@@ -1,0 +1,107 @@
+// The editor's requesters through `tileron-host edit --script` as a user runs
+// them: each session checked by the settings file and the archive folder it
+// leaves, and by a render against the render of the same values written by
+// tileron-preset.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "program_fixture.hpp"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class RequesterSessionTest : public ProgramTest {
+protected:
+  void SetUp() override {
+    ProgramTest::SetUp();
+    media_fixture::writeFile(storyboard(), R"({
+      "format": {"width": 640, "height": 360, "rate": "25/1"},
+      "input": "pattern:gradient", "length": 4,
+      "scenes": [{"id": 1, "source": "pattern:bars"}, {"id": 2, "source": "pattern:gradient"}]})");
+    makeSettings(kStart);
+  }
+
+  fs::path storyboard() const { return home_.path() / "story.json"; }
+  fs::path archive() const { return home_.path() / "programs/tileron/archive"; }
+  std::string settings() const { return media_fixture::readFile(settingsFile()); }
+
+  // Runs the editor on `script` on a 1920 x 1080 screen.
+  ProgramResult edit(const std::string &script, const std::string &options = "") {
+    media_fixture::writeFile(home_.path() / "session.txt", script);
+    return run("tileron-host edit " + storyboard().string() + " --screen 1920x1080 --script " +
+               (home_.path() / "session.txt").string() + " " + options);
+  }
+
+  // The archive folder's file names, sorted.
+  std::vector<std::string> archiveFiles() const {
+    std::vector<std::string> names;
+    for (const fs::directory_entry &e : fs::directory_iterator(archive()))
+      names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+
+  std::string render(const std::string &name) {
+    const std::string out = (home_.path() / name).string();
+    const ProgramResult r = run("tileron-host render " + storyboard().string() + " -o " + out);
+    EXPECT_EQ(r.status, 0) << r.output;
+    return media_fixture::readFile(out);
+  }
+
+  // The render after the session equals the render of `expected` made by
+  // tileron-preset, and differs from the render of each of `unlike` (the
+  // same without one of the changes: so each change shows).
+  void expectRenderOf(const std::string &expected, const std::vector<std::string> &unlike) {
+    const std::string session = render("session.y4m");
+    makeSettings(expected);
+    const std::string preset = render("preset.y4m");
+    ASSERT_FALSE(session.empty());
+    EXPECT_TRUE(session == preset) << "the session's render differs from the preset's";
+    for (const std::string &other : unlike) {
+      makeSettings(other);
+      EXPECT_FALSE(session == render("other.y4m")) << "no difference to " << other;
+    }
+  }
+
+  static constexpr const char *kStart =
+      R"({"mask": "diagonal_down_2", "parts": [{"scene": 1}, {"scene": 2}]})";
+};
+
+// On 1920 x 1080 the selector's cells start at (72, 141) and lie 158 x 140
+// apart, 11 to a row; in English "Diagonal cross" is the fifth title. The
+// anchor requester's buttons lie at x 876, 942, 1010 and y 468, 524, 580.
+TEST_F(RequesterSessionTest, MaskAnchorAndBarStyleShowInTheRender) {
+  const ProgramResult r = edit(
+      "key t\n"                 // the mask selector
+      "click 781 200\n"         // Diagonal cross
+      "key return\n"            // accept
+      "key e\n"                 // the anchor requester on part 1 (the top triangle)
+      "key 1\n"                 // bottom left: anchor 7
+      "click 1600 540\n"        // part 2 (the right triangle)
+      "key e\n"
+      "click 1024 480\n"        // top right: anchor 3
+      "key c\n"                 // the bar style requester
+      "key 9\n"                 // gradient
+      "key d\nkey d\n"          // angle 2
+      "key return\n"            // accept
+      "key b\nkey b\nkey b\n"   // a wider bar shows the gradient
+      "close\n");
+  ASSERT_EQ(r.status, 0) << r.output;
+  const std::string bar = R"("bar": {"width": 9, "mode": "gradient", "angle": 2})";
+  const std::string parts = R"("parts": [{"scene": 1, "anchor": 7}, {"scene": 2, "anchor": 3}])";
+  expectRenderOf("{\"mask\": \"diagonal_cross_4\", " + bar + ", " + parts + "}",
+                 {"{\"mask\": \"diagonal_down_2\", " + bar + ", " + parts + "}",
+                  "{\"mask\": \"diagonal_cross_4\", " + bar +
+                      R"(, "parts": [{"scene": 1}, {"scene": 2, "anchor": 3}]})",
+                  "{\"mask\": \"diagonal_cross_4\", " + bar +
+                      R"(, "parts": [{"scene": 1, "anchor": 7}, {"scene": 2}]})",
+                  R"({"mask": "diagonal_cross_4", "bar": {"width": 9}, )" + parts + "}"});
+}
+
+} // namespace
