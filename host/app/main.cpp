@@ -16,6 +16,7 @@ int main(int argc, char **argv) {
   vxhost::app::addInfoCommand(app, context);
   vxhost::app::addRenderCommand(app, context);
   vxhost::app::addMasksCommand(app, context);
+  vxhost::app::addEditCommand(app, context);
 
   return vxhost::runCommandLine(app, argc, argv);
 }
