@@ -132,6 +132,8 @@ protected:
     // What the entry reads before every message.
     cgGetVisibleArea(&module.visibleLeft, &module.visibleTop, &module.visibleRight,
                      &module.visibleBottom);
+    module.visibleWidth = int16_t(module.visibleRight - module.visibleLeft + 1);
+    module.visibleHeight = int16_t(module.visibleBottom - module.visibleTop + 1);
     run_ = std::make_unique<tileron::EditorRun>(module, message_);
     if (!run_->makePointers()) return false;
     run_->request.width = int16_t(screenWidth());

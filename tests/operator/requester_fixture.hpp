@@ -8,7 +8,11 @@
 // from the sides (R = 20 here).
 #pragma once
 
+#include <algorithm>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -31,6 +35,7 @@ protected:
     EditorTest::SetUp();
     tileron::moduleState().catalogue = tileron::buildMaskCatalogue();
     ASSERT_NE(tileron::moduleState().catalogue, nullptr);
+    std::filesystem::create_directories(archive());
   }
   void TearDown() override {
     closeEditor();
@@ -91,6 +96,29 @@ protected:
 
   static std::string clickAt(Point p) {
     return "click " + std::to_string(p.x) + " " + std::to_string(p.y);
+  }
+
+  // ---- files ----
+  std::filesystem::path archive() const { return home() / "programs/tileron/archive"; }
+  // The archive folder's file names, sorted.
+  std::vector<std::string> archiveFiles() const {
+    std::vector<std::string> names;
+    for (const auto &e : std::filesystem::directory_iterator(archive()))
+      names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+  static std::vector<uint8_t> fileBytes(const std::filesystem::path &path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  }
+  // The host texture library's files in the order its requester shows them.
+  static std::vector<std::string> textureNames() {
+    std::vector<std::string> names;
+    for (const auto &e : std::filesystem::directory_iterator(std::filesystem::path(VXHOST_DATA_DIR) / "textures"))
+      if (e.path().extension() == ".png") names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
   }
 
   // ---- bar style ----

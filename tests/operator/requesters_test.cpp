@@ -9,6 +9,7 @@
 
 #include "bar/bar_style_requester.hpp"
 #include "editor/anchor_requester.hpp"
+#include "editor/presets.hpp"
 #include "masks/catalogue.hpp"
 #include "masks/mask_selector.hpp"
 #include "operator/editor_fixture.hpp"
@@ -201,13 +202,162 @@ TEST_F(Requesters, BarStyleCancelRestoresEveryByte) {
   EXPECT_EQ(barStyleBytes(storedBarStyle()), settings.barStyle);
 }
 
+TEST_F(Requesters, BarStylePaletteColourEdit) {
+  const BarStyle start = defaultBarStyle();
+  settings.barStyle = barStyleBytes(start);
+  // Palette button 4, then its colour edited: Y three steps up in the colour
+  // picker (keys y), accepted there and in the bar style requester.
+  runEditor("key c\nkey 4\nkey c\nkey y\nkey y\nkey y\nkey return\nkey return\nclose\n");
+  const BarStyle s = storedBarStyle();
+  EXPECT_EQ(s.mode, kBarColour);
+  EXPECT_EQ(s.paletteIndex, 3);
+  EXPECT_EQ(s.palette[3], start.palette[3] + (3u << 24));
+  for (int i : {0, 1, 2, 4, 5}) EXPECT_EQ(s.palette[i], start.palette[i]) << i;
+  // The colour picker cancelled changes nothing.
+  runEditor("key c\nkey 4\nkey c\nkey y\nkey escape\nkey return\nclose\n");
+  EXPECT_EQ(storedBarStyle().palette[3], start.palette[3]);
+}
+
+TEST_F(Requesters, GradientColoursShareTheirAlpha) {
+  BarStyle start = defaultBarStyle();
+  start.colourA = 0x10203040u | 0xFF;
+  start.colourB = 0xE0708090u | 0xFF;
+  settings.barStyle = barStyleBytes(start);
+  // Colour A's opacity 127 steps down (key a with Shift): alpha 128.
+  std::string lower;
+  for (int i = 0; i < 127; ++i) lower += "key a shift\n";
+  runEditor("key c\nkey f\n" + lower + "key return\nkey return\nclose\n");
+  BarStyle s = storedBarStyle();
+  EXPECT_EQ(s.mode, kBarGradient);
+  EXPECT_EQ(s.colourA, (start.colourA & ~0xFFu) | 0x80u);
+  EXPECT_EQ(s.colourB, (start.colourB & ~0xFFu) | 0x80u); // only its alpha follows
+  // Colour B's new luma leaves colour A's bytes but takes B's alpha to A.
+  settings.barStyle = barStyleBytes(s);
+  runEditor("key c\nkey t\nkey y\nkey a\nkey return\nkey return\nclose\n");
+  const BarStyle t = storedBarStyle();
+  EXPECT_EQ(t.colourB, s.colourB + (1u << 24) + 1);
+  EXPECT_EQ(t.colourA, (s.colourA & ~0xFFu) | 0x81u);
+}
+
+TEST_F(Requesters, TextureChosenTiledAndScaled) {
+  const std::vector<std::string> textures = textureNames();
+  ASSERT_GE(textures.size(), 2u);
+  settings.barStyle = barStyleBytes(defaultBarStyle());
+  // The texture button without a texture opens the texture requester: the
+  // second texture, its scale five steps up; then the popup to tiled.
+  runEditor("key c\nkey 8\nkey right\nkey s\nkey s\nkey s\nkey s\nkey s\nkey return\n"
+            "key m\nkey return\nclose\n");
+  const BarStyle s = storedBarStyle();
+  EXPECT_EQ(s.mode, kBarTexture);
+  EXPECT_EQ(s.tile, 1);
+  EXPECT_EQ(s.textureChosen, 1u);
+  EXPECT_EQ(std::string(s.texture.name), textures[1]);
+  EXPECT_EQ(s.texture.scale, 105);
+  EXPECT_EQ(reports(kSrcPaletteReq, kLevelError), 0);
+}
+
+TEST_F(Requesters, TextureRequesterLeftWithoutAChoice) {
+  settings.barStyle = barStyleBytes(defaultBarStyle());
+  // The mode still becomes texture; nothing was chosen.
+  runEditor("key c\nkey 8\nkey escape\nkey return\nclose\n");
+  BarStyle s = storedBarStyle();
+  EXPECT_EQ(s.mode, kBarTexture);
+  EXPECT_EQ(s.textureChosen, 0u);
+  // Opened on that style, the requester asks for a texture at once; choose
+  // texture, left again, does not ask a second time (the next key counts).
+  settings.barStyle = barStyleBytes(s);
+  runEditor("key c\nkey escape\nkey p\nkey escape\nkey 9\nkey return\nclose\n");
+  s = storedBarStyle();
+  EXPECT_EQ(s.mode, kBarGradient);
+  EXPECT_EQ(s.textureChosen, 0u);
+}
+
+TEST_F(Requesters, BarStyleCancelRestoresTextureAndPalette) {
+  BarStyle start = defaultBarStyle();
+  start.paletteIndex = 2;
+  settings.barStyle = barStyleBytes(start);
+  // Texture chosen, palette colour edited, colour A edited, gradient angle:
+  // cancel puts all 172 bytes back.
+  runEditor("key c\nkey 8\nkey right\nkey return\nkey m\nkey 3\nkey c\nkey y\nkey return\n"
+            "key f\nkey a shift\nkey return\nkey d\nkey escape\nclose\n");
+  EXPECT_EQ(barStyleBytes(storedBarStyle()), settings.barStyle);
+}
+
 // ---- about box ----------------------------------------------------------------------
 
 TEST_F(Requesters, AboutBoxOpensAndCloses) {
-  // The about box takes Return; the editor goes on.
-  runEditor("key i\nkey return\nkey z\nclose\n");
+  // While the about box is open the scale key does nothing; Return closes it.
+  runEditor("key i\nkey z\nkey return\nkey z\nclose\n");
   EXPECT_EQ(readSettings().parts[0].relativeScale, 1010);
   EXPECT_EQ(reports(kSrcGuiMain, kLevelError), 0);
+}
+
+// ---- presets ------------------------------------------------------------------------
+
+TEST_F(Requesters, PresetSaveAskBeforeReplacingLoadAndDelete) {
+  namespace fs = std::filesystem;
+  const fs::path preset = archive() / "mine.prf";
+  // Save a new name: asks nothing; the preset is the settings file as stored.
+  runEditor("key z\nkey r\nkey s\ntype mine\nkey return\nclose\n");
+  ASSERT_TRUE(fs::exists(preset));
+  const std::vector<uint8_t> saved = fileBytes(preset);
+  EXPECT_EQ(readSettings().parts[0].relativeScale, 1010);
+  EXPECT_EQ(saved, readSettings().bytes);
+  EXPECT_EQ(archiveFiles(), std::vector<std::string>{"mine.prf"});
+
+  // Save over it, answer no (Escape): the preset stays as it was.
+  runEditor("key b\nkey r\nkey s\ntype mine\nkey return\nkey escape\nclose\n");
+  EXPECT_EQ(fileBytes(preset), saved);
+  // Answer yes (Return): the preset is replaced by the settings as they are.
+  runEditor("key b\nkey r\nkey s\ntype mine\nkey return\nkey return\nclose\n");
+  const std::vector<uint8_t> replaced = fileBytes(preset);
+  EXPECT_NE(replaced, saved);
+  EXPECT_EQ(replaced, readSettings().bytes);
+  EXPECT_EQ(archiveFiles(), std::vector<std::string>{"mine.prf"}); // no temporary file left
+
+  // Change things, then load the preset (the load requester starts on the
+  // first name): its settings come back byte for byte.
+  runEditor("key z\nkey z\nkey a shift\nclick 400 700\nkey e\nkey 1\n"
+            "key r\nkey l\nkey return\nclose\n");
+  EXPECT_EQ(readSettings().bytes, replaced);
+
+  // Delete it: asks nothing, the archive is empty.
+  runEditor("key r\nkey d\nkey return\nclose\n");
+  EXPECT_TRUE(archiveFiles().empty());
+  EXPECT_EQ(reports(kSrcGuiMain, kLevelError), 0);
+}
+
+TEST_F(Requesters, DeclinedReplaceWritesNotEvenTheSettingsFile) {
+  namespace fs = std::filesystem;
+  writeSettingsFile();
+  const std::vector<uint8_t> preset = fileBytes(settingsFile());
+  fs::copy_file(settingsFile(), archive() / "mine.prf");
+  ASSERT_TRUE(openEditor());
+  const std::vector<uint8_t> before = fileBytes(settingsFile());
+  effect().setPartScale(150); // a change the settings file does not hold yet
+  vxhost::gui::runScript(vxhost::gui::parseScript("type mine\nkey return\nkey escape\n", "test",
+                                                  screenWidth(), screenHeight()));
+  EXPECT_EQ(savePreset(moduleState()), 1);
+  EXPECT_EQ(fileBytes(settingsFile()), before);
+  EXPECT_EQ(fileBytes(archive() / "mine.prf"), preset);
+}
+
+TEST_F(Requesters, FailedSaveLeavesThePresetWhole) {
+  namespace fs = std::filesystem;
+  // A folder stands where the temporary copy would go: the save fails, says
+  // so, and the existing preset keeps every byte.
+  writeSettingsFile();
+  fs::copy_file(settingsFile(), archive() / "mine.prf");
+  const std::vector<uint8_t> preset = fileBytes(archive() / "mine.prf");
+  fs::create_directories(archive() / "mine.prf.tmp" / "blocker");
+  ASSERT_TRUE(openEditor());
+  effect().setPartScale(150);
+  // The name, yes to replacing, then the error message's button.
+  vxhost::gui::runScript(vxhost::gui::parseScript("type mine\nkey return\nkey return\nkey return\n",
+                                                  "test", screenWidth(), screenHeight()));
+  EXPECT_EQ(savePreset(moduleState()), 0);
+  EXPECT_EQ(fileBytes(archive() / "mine.prf"), preset);
+  EXPECT_TRUE(fs::is_directory(archive() / "mine.prf.tmp" / "blocker"));
 }
 
 } // namespace
