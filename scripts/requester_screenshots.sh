@@ -3,7 +3,8 @@
 # headless editor on the demo storyboard and preset: the mask selector at
 # 1920 x 1080 and 1024 x 768, the anchor requester, the bar style requester
 # in its three modes, the archive chooser, the save requester and the about
-# box, in English and German.
+# box, in English and German; with the host's texture requester and the
+# question before a preset is replaced.
 #
 #   scripts/requester_screenshots.sh [BUILD]
 #
@@ -22,7 +23,6 @@ rm -rf "$VXHOME"
 "$BUILD/tileron-host" masks install "$ROOT/data/masks" > /dev/null
 mkdir -p "$VXHOME/programs/tileron/prefs" "$VXHOME/programs/tileron/archive"
 STORY=$ROOT/scripts/demo/storyboard.json
-TEXTURE=$(cd "$ROOT/data/textures" && ls *.png | head -n 1)
 
 for language in english deutsch; do
   case $language in english) tag=en ;; deutsch) tag=de ;; esac
@@ -43,12 +43,18 @@ screenshot $DOCS/barstyle-gradient-$tag.png
 key 7
 screenshot $DOCS/barstyle-colour-$tag.png
 key 8
-type $TEXTURE
+key right
+screenshot $DOCS/texture-$tag.png
 key return
+key m
 screenshot $DOCS/barstyle-texture-$tag.png
 key escape
 key r
 screenshot $DOCS/archive-$tag.png
+key s
+type demo
+key return
+screenshot $DOCS/preset-replace-$tag.png
 key escape
 key i
 screenshot $DOCS/about-$tag.png
