@@ -148,9 +148,14 @@ extern "C" int32_t creqFileRequest(FileRequest *request) {
                                    vxhost::gui::toolkitString(vxhost::gui::kStringCancel, u"Cancel"), keys::kEscape);
   if (message == 0 || action == 0 || cancel == 0)
     return -1;
-  // Load and delete start on the first name, as the list shows it selected.
+  // Load and delete start on the first name, as the list shows it selected;
+  // save starts with nothing selected.
   if (mode != kSave && !names.empty())
     vxhost::gui::setFieldText(field, names.front());
+  if (vxhost::gui::Element *list = vxhost::gui::findElement(grid); list && mode == kSave) {
+    list->value = -1;
+    vxhost::gui::drawElement(*list);
+  }
   vxhost::gui::setFocus(field);
 
   GuiMessage m{};

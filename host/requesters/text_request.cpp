@@ -86,17 +86,19 @@ extern "C" int32_t creqTextRequest(TextRequest *request) {
   } else {
     yes = addButton(r.handle(), (width - kButtonWidth) / 2, by, kButtonWidth,
                     vxhost::gui::toolkitString(vxhost::gui::kStringAccept, u"OK"), keys::kReturn);
+    // Escape closes a message too: an invisible one-pixel element carries the key.
+    no = cgAddClickGadget(r.handle(), 0, 0, 1, 1, 0, 0);
+    cgChangeElement(r.handle(), no, CG_ATTR_KEY, keys::kEscape, 0);
   }
-  if (yes == 0 || (question && no == 0))
+  if (yes == 0 || no == 0)
     return -1;
   GuiMessage m{};
   while (r.next(m)) {
-    if (m.id == yes) {
-      request->result = 1;
+    if (m.id == yes || m.id == no) {
+      // Escape closes a message as OK does; a question takes it as no.
+      request->result = m.id == yes || !question ? 1 : 0;
       break;
     }
-    if (m.id == no)
-      break;
   }
   return 0;
 }

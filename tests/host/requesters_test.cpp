@@ -109,6 +109,7 @@ TEST_F(Requesters, TextRequesterAnswersByButtonAndKey) {
   const TextCase cases[] = {
       {"message, Return", 1, {key(keys::kReturn)}, 1},
       {"message, OK clicked", 1, {clickOn(u"OK")}, 1},
+      {"message, Escape closes it too", 1, {key(keys::kEscape)}, 1},
       {"question, Return is yes", 0x43, {key(keys::kReturn)}, 1},
       {"question, Yes clicked", 0x43, {clickOn(u"Yes")}, 1},
       {"question, Escape is no", 0x43, {key(keys::kEscape)}, 0},
