@@ -133,6 +133,7 @@ struct GuiState {
   PointerState pointer;
   bool shiftHeld = false;
   uint32_t drawColour = 0xEB8080FFu; // cgSetColor2YUV
+  Rect repaintArea; // while a repaint runs: panels and elements draw only here (screen)
   CellTarget cell;
   PopupMenu menu;
   int32_t capture = 0; // the slider being dragged
@@ -146,6 +147,9 @@ struct GuiState {
   std::string scriptFailure;
   PreviewSetup preview;
   int previewFields = 0;
+  bool previewing = false;  // a preview plays in the window: input stops it
+  bool previewStop = false;
+  Surface previewFrame;     // what the window shows while it plays
   uint64_t version = 1; // grows with every visible change
   std::unique_ptr<Font> font;
   int fontForHeight = 0;

@@ -120,9 +120,9 @@ int32_t dispatch(ModuleState &state, const OperatorMessage &message) {
   case OP_MSG_TEARDOWN: state.effect.reset(); return 0;
   case OP_MSG_RENDER: return renderOneField(state, message);
   case OP_MSG_EDIT:
-    // The editor runs here; it comes with the editor. Its result is 0
-    // whatever the editor's outcome.
-    return 0;
+    // The editor runs here once it is built (its result is then 0 whatever
+    // the editor's outcome); until then the host is told it has none.
+    return -1;
   case OP_MSG_NOTHING: return 0;
   case OP_MSG_LOAD: return load(state);
   case OP_MSG_UNLOAD: unload(state); return 0;
