@@ -178,14 +178,21 @@ std::shared_ptr<FrameSource> memorySource(std::vector<std::vector<uint32_t>> fra
   return std::make_shared<MemorySource>(std::move(frames));
 }
 
-void setScene(int32_t id, std::shared_ptr<FrameSource> source) {
-  if (source)
-    hostState().scenes[id] = std::move(source);
-  else
-    hostState().scenes.erase(id);
+void setScene(int32_t id, std::shared_ptr<FrameSource> source, std::string name) {
+  HostState &s = hostState();
+  if (source) {
+    s.scenes[id] = std::move(source);
+    s.sceneNames[id] = std::move(name);
+  } else {
+    s.scenes.erase(id);
+    s.sceneNames.erase(id);
+  }
 }
 
-void clearScenes() { hostState().scenes.clear(); }
+void clearScenes() {
+  hostState().scenes.clear();
+  hostState().sceneNames.clear();
+}
 
 void setInput(std::shared_ptr<FrameSource> source) { hostState().input = std::move(source); }
 
@@ -207,6 +214,7 @@ void reset() {
   s.monitor = MonitorPicture{};
   s.counts = CallCounts{};
   s.scenes.clear();
+  s.sceneNames.clear();
   s.input.reset();
   s.inputFetches = 0;
   s.fieldSink = nullptr;

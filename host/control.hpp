@@ -97,7 +97,9 @@ public:
 // A source made of frames held in memory (each width x height of the format).
 std::shared_ptr<FrameSource> memorySource(std::vector<std::vector<uint32_t>> frames);
 
-void setScene(int32_t id, std::shared_ptr<FrameSource> source);
+// Makes `source` scene `id` (null removes it); `name` is what the scene
+// requester shows beside the ID.
+void setScene(int32_t id, std::shared_ptr<FrameSource> source, std::string name = {});
 void clearScenes();
 void setInput(std::shared_ptr<FrameSource> source); // null: opGetField yields null
 // Counts opGetField calls (tests check that the input is not fetched).

@@ -24,6 +24,7 @@ struct HostState {
   MonitorPicture monitor;
   CallCounts counts;
   std::map<int32_t, std::shared_ptr<FrameSource>> scenes;
+  std::map<int32_t, std::string> sceneNames; // shown by the scene requester
   std::shared_ptr<FrameSource> input;
   int inputFetches = 0;
   std::function<void(OpImage *)> fieldSink;

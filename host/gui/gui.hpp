@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -73,6 +74,11 @@ bool writeMonitorPicture(const std::filesystem::path &path, std::string &error);
 
 // Headless: the script feeds input whenever the program waits for a message.
 void runScript(Script script);
+// Headless with input from `next`: called whenever the program waits for a
+// message and none is queued, it gives input through the calls above and
+// returns false once the input has ended. Tests and tools drive modal
+// requesters with it.
+void runInput(std::function<bool()> next);
 // The script's first error at run time (a screenshot that could not be
 // written), empty when none.
 std::string scriptFailure();

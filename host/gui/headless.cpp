@@ -134,7 +134,29 @@ private:
   int lastX_ = 0, lastY_ = 0;
 };
 
+// Input from a function of the program's own (tests, tools).
+class FunctionBackend final : public Backend {
+public:
+  explicit FunctionBackend(std::function<bool()> next) : next_(std::move(next)) {}
+  bool pump(int32_t) override {
+    while (guiState().queue.empty())
+      if (!next_())
+        return false;
+    return true;
+  }
+
+private:
+  std::function<bool()> next_;
+};
+
 } // namespace
+
+void runInput(std::function<bool()> next) {
+  GuiState &g = guiState();
+  g.backend = std::make_unique<FunctionBackend>(std::move(next));
+  g.sourceEnded = false;
+  g.endNoted = false;
+}
 
 void runScript(Script script) {
   GuiState &g = guiState();

@@ -57,10 +57,6 @@ extern "C" OpImage *mainGetFieldFromSceneID(int32_t sceneId, int32_t field, int3
   }
 }
 
-// This host has no scene requester yet (it needs the GUI toolkit's
-// requesters): nothing is chosen.
-extern "C" int32_t mainSelectSceneRequesterExt(int16_t, int32_t) { return 0; }
-
 extern "C" OpImage *opGetField(int32_t source, int32_t field) {
   HostState &s = hostState();
   ++s.inputFetches;

@@ -111,7 +111,7 @@ Storyboard parseStoryboard(const std::string &text, const std::filesystem::path 
   for (size_t i = 0; i < scenes.size(); ++i) {
     const std::string key = "scenes[" + std::to_string(i) + "]";
     const json &scene = scenes[i];
-    check.onlyKeys(scene, key, {"id", "source", "length"});
+    check.onlyKeys(scene, key, {"id", "source", "length", "name"});
     SceneEntry entry;
     entry.id = int32_t(check.integer(check.required(scene, key, "id"), key + ".id", 1, 32767));
     const auto [previous, fresh] = seen.emplace(entry.id, i);
@@ -121,6 +121,9 @@ Storyboard parseStoryboard(const std::string &text, const std::filesystem::path 
     entry.source = checkSource(check, check.required(scene, key, "source"), key + ".source", file);
     if (scene.contains("length"))
       entry.length = int(check.integer(scene["length"], key + ".length", 1, maxLength));
+    entry.name = scene.contains("name") ? check.text(scene["name"], key + ".name")
+                 : isPatternName(entry.source) ? entry.source
+                                               : std::filesystem::path(entry.source).filename().string();
     board.scenes.push_back(entry);
   }
   return board;
@@ -151,8 +154,9 @@ StoryboardClips openClips(const Storyboard &board, std::size_t cacheBytes) {
 void applyStoryboard(const Storyboard &board, const StoryboardClips &clips) {
   setFormat(board.format);
   clearScenes();
-  for (const auto &[id, clip] : clips.scenes)
-    setScene(id, clip);
+  for (size_t i = 0; i < clips.scenes.size(); ++i)
+    setScene(clips.scenes[i].first, clips.scenes[i].second,
+             i < board.scenes.size() ? board.scenes[i].name : std::string());
   setInput(clips.input);
 }
 

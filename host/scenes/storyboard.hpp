@@ -23,6 +23,7 @@ struct SceneEntry {
   int32_t id = 0;
   std::string source; // as written: a path, "pattern:…" or "colour:…"
   int length = 0;     // frames asked for; 0 when not given
+  std::string name;   // shown by the scene requester: as given, else the clip's file name or pattern
 };
 
 struct Storyboard {

@@ -10,9 +10,11 @@
 #include "host/images/images.hpp"
 #include "host/images/yuv.hpp"
 #include "host/state.hpp"
+#include "host/support/home_path.hpp"
 #include "host/textures/png_reader.hpp"
 #include "host/textures/texture_library.hpp"
 #include "host/textures/texture_pixels.hpp"
+#include "host/textures/texture_requester.hpp"
 #include "vxhost/txlib.h"
 
 namespace fs = std::filesystem;
@@ -38,15 +40,6 @@ struct OpImageFree {
   void operator()(OpImage *image) const { opFreeImage(image); }
 };
 using OpImageHandle = std::unique_ptr<OpImage, OpImageFree>;
-
-// Home-relative paths as the operator's files use them: a path holding the
-// value of VXHOME is used as it is, any other is appended to it.
-fs::path resolveHomePath(const char *path) {
-  const char *env = std::getenv("VXHOME");
-  const std::string home = env != nullptr ? env : "";
-  const std::string given = path;
-  return given.find(home) != std::string::npos ? fs::path(given) : fs::path(home + given);
-}
 
 bool allZero(const void *bytes, size_t count) {
   const auto *p = static_cast<const uint8_t *>(bytes);
@@ -169,11 +162,16 @@ int32_t txSetPrefs(TxRequest *request, const TxSettings *settings) {
 }
 
 int32_t txRequest(TxRequest *request, int32_t) {
-  // The texture requester window belongs to the GUI toolkit and is not built
-  // yet: the run fails, and the request keeps its settings.
-  if (request != nullptr) request->status = 2;
-  hostLog(5, __LINE__, "txRequest: the texture requester is not available");
-  return -1;
+  if (request == nullptr) return -1;
+  TxSettings settings = request->settings;
+  const int status = runTextureRequester(settings, request->options);
+  if (status < 0) {
+    request->status = 2;
+    return -1;
+  }
+  request->status = status;
+  if (status == 1) request->settings = settings;
+  return 0;
 }
 
 int32_t txGetStatus(const TxRequest *request) { return request != nullptr ? request->status : 2; }

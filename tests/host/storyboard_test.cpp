@@ -76,6 +76,11 @@ TEST_F(StoryboardTest, ReadsAValidStoryboard) {
   EXPECT_EQ(story.scenes[1].id, 7);
   EXPECT_EQ(story.scenes[1].length, 2);
   EXPECT_EQ(story.scenes[2].length, 0);
+  // Names for the scene requester: the clip's file name or the pattern, unless given.
+  EXPECT_EQ(story.scenes[0].name, "a.y4m");
+  EXPECT_EQ(story.scenes[1].name, "pattern:bars");
+  board["scenes"][1]["name"] = "Opening bars";
+  EXPECT_EQ(loadStoryboard(write(board.dump())).scenes[1].name, "Opening bars");
 
   board["format"]["rate"] = 50;
   EXPECT_EQ(loadStoryboard(write(board.dump())).format.rateNum, 50);
@@ -107,6 +112,7 @@ TEST_F(StoryboardTest, EveryErrorNamesTheFileTheKeyAndWhatIsWrong) {
       {[](json &b) { b["scenes"][0]["source"] = "clips/b.mp4"; }, "scenes[0].source", "clips/b.mp4: no such file"},
       {[](json &b) { b["scenes"][1]["length"] = -2; }, "scenes[1].length", "-2 is outside 1.."},
       {[](json &b) { b["scenes"][1]["start"] = 3; }, "scenes[1].start", "unknown key"},
+      {[](json &b) { b["scenes"][1]["name"] = ""; }, "scenes[1].name", "must be a non-empty string"},
   };
   for (const auto &c : cases) {
     json board = validBoard();
