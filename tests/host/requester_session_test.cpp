@@ -69,8 +69,10 @@ protected:
     }
   }
 
+  // Part 1 shows the gradient (it changes down the frame, so a vertical
+  // anchor shows), part 2 the vertical bars (a horizontal anchor shows).
   static constexpr const char *kStart =
-      R"({"mask": "diagonal_down_2", "parts": [{"scene": 1}, {"scene": 2}]})";
+      R"({"mask": "diagonal_down_2", "parts": [{"scene": 2}, {"scene": 1}]})";
 };
 
 // On 1920 x 1080 the selector's cells start at (72, 141) and lie 158 x 140
@@ -94,14 +96,33 @@ TEST_F(RequesterSessionTest, MaskAnchorAndBarStyleShowInTheRender) {
       "close\n");
   ASSERT_EQ(r.status, 0) << r.output;
   const std::string bar = R"("bar": {"width": 9, "mode": "gradient", "angle": 2})";
-  const std::string parts = R"("parts": [{"scene": 1, "anchor": 7}, {"scene": 2, "anchor": 3}])";
+  const std::string parts = R"("parts": [{"scene": 2, "anchor": 7}, {"scene": 1, "anchor": 3}])";
   expectRenderOf("{\"mask\": \"diagonal_cross_4\", " + bar + ", " + parts + "}",
                  {"{\"mask\": \"diagonal_down_2\", " + bar + ", " + parts + "}",
                   "{\"mask\": \"diagonal_cross_4\", " + bar +
-                      R"(, "parts": [{"scene": 1}, {"scene": 2, "anchor": 3}]})",
+                      R"(, "parts": [{"scene": 2}, {"scene": 1, "anchor": 3}]})",
                   "{\"mask\": \"diagonal_cross_4\", " + bar +
-                      R"(, "parts": [{"scene": 1, "anchor": 7}, {"scene": 2}]})",
+                      R"(, "parts": [{"scene": 2, "anchor": 7}, {"scene": 1}]})",
                   R"({"mask": "diagonal_cross_4", "bar": {"width": 9}, )" + parts + "}"});
+}
+
+// The archive button (key r), then L, S or D in the host's archive chooser.
+TEST_F(RequesterSessionTest, PresetSavedReplacedLoadedAndDeleted) {
+  ASSERT_EQ(edit("key z\nkey r\nkey s\ntype mine\nkey return\nclose\n").status, 0);
+  const std::string saved = media_fixture::readFile(archive() / "mine.prf");
+  EXPECT_EQ(saved, settings());
+  // Answering no to the question leaves the preset; yes replaces it whole.
+  ASSERT_EQ(edit("key b\nkey r\nkey s\ntype mine\nkey return\nkey escape\nclose\n").status, 0);
+  EXPECT_EQ(media_fixture::readFile(archive() / "mine.prf"), saved);
+  ASSERT_EQ(edit("key r\nkey s\ntype mine\nkey return\nkey return\nclose\n").status, 0);
+  const std::string replaced = media_fixture::readFile(archive() / "mine.prf");
+  EXPECT_NE(replaced, saved);
+  EXPECT_EQ(archiveFiles(), std::vector<std::string>{"mine.prf"});
+  // Changes, then the preset loaded: the settings file is the preset again.
+  ASSERT_EQ(edit("key z\nkey b\nkey e\nkey 3\nkey r\nkey l\nkey return\nclose\n").status, 0);
+  EXPECT_EQ(settings(), replaced);
+  ASSERT_EQ(edit("key r\nkey d\nkey return\nclose\n").status, 0);
+  EXPECT_TRUE(archiveFiles().empty());
 }
 
 } // namespace
