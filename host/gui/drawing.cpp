@@ -444,14 +444,20 @@ void closeRequest(CgHandle handle) {
     it = it->second.request == handle ? g.panels.erase(it) : std::next(it);
   g.requests.erase(handle);
   g.stack.erase(std::remove(g.stack.begin(), g.stack.end(), handle), g.stack.end());
+  forgetRemovedElements();
+  touch();
+}
+
+void forgetRemovedElements() {
+  GuiState &g = guiState();
   if (!findElement(g.capture))
     g.capture = 0;
   if (!findElement(g.focus))
     g.focus = 0;
   if (!findElement(g.menu.element))
     g.menu = {};
-  g.hover = 0;
-  touch();
+  if (!findElement(g.hover))
+    g.hover = 0;
 }
 
 } // namespace vxhost::gui

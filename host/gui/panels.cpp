@@ -121,14 +121,7 @@ extern "C" void cgRemovePanel(CgHandle panel) {
     it = gone.count(it->second.container) ? g.elements.erase(it) : std::next(it);
   for (CgHandle h : gone)
     g.panels.erase(h);
-  if (!findElement(g.capture))
-    g.capture = 0;
-  if (!findElement(g.focus))
-    g.focus = 0;
-  if (!findElement(g.menu.element))
-    g.menu = {};
-  if (!findElement(g.hover))
-    g.hover = 0;
+  forgetRemovedElements();
   if (Request *r = findRequest(requestHandle))
     repaint(*r, area);
 }

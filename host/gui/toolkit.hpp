@@ -20,6 +20,9 @@ namespace vxhost::gui {
 Request *openRequest(int width, int height, uint32_t flags, std::u16string_view title);
 // Removes a request with its panels and elements; unknown handles are ignored.
 void closeRequest(CgHandle handle);
+// Lets go of a dragged slider, focused field, open popup or hovered element
+// that was removed.
+void forgetRemovedElements();
 
 // ---- drawing --------------------------------------------------------------------------
 

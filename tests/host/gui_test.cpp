@@ -35,6 +35,16 @@ protected:
     EXPECT_EQ(creqCreateRequest(&d), 0);
     return d;
   }
+  // The editor's kind of request: the whole screen, no standard buttons.
+  RequestDescriptor openFullScreen() {
+    RequestDescriptor d{};
+    d.width = int16_t(cgGetScreenWidth());
+    d.height = int16_t(cgGetScreenHeight());
+    d.msgQ = cgGetOutputMsgQ();
+    d.flags = 0x21C0;
+    EXPECT_EQ(creqCreateRequest(&d), 0);
+    return d;
+  }
   // The one message queued now (fails when there is none or more).
   GuiMessage only() {
     EXPECT_EQ(gui::queuedMessages(), 1u);
@@ -90,12 +100,7 @@ TEST_F(GuiTest, RequestsAreCentredAndReportTheirStandardButtons) {
   EXPECT_EQ(m.kind, GUI_MSG_ELEMENT);
   EXPECT_EQ(m.id, d.cancelId);
 
-  RequestDescriptor full{};
-  full.width = int16_t(cgGetScreenWidth());
-  full.height = int16_t(cgGetScreenHeight());
-  full.msgQ = cgGetOutputMsgQ();
-  full.flags = 0x21C0;
-  ASSERT_EQ(creqCreateRequest(&full), 0);
+  RequestDescriptor full = openFullScreen();
   EXPECT_EQ(full.x, 0);
   EXPECT_EQ(full.w, 1920);
   EXPECT_EQ(full.acceptId, 0);
@@ -143,11 +148,7 @@ TEST_F(GuiTest, EachElementKindSendsItsMessage) {
 }
 
 TEST_F(GuiTest, PressesOutsideElementsGiveButtonCodesWithShift) {
-  RequestDescriptor full{};
-  full.width = 1920;
-  full.height = 1080;
-  full.flags = 0x21C0;
-  ASSERT_EQ(creqCreateRequest(&full), 0);
+  RequestDescriptor full = openFullScreen();
   struct Case {
     Button button;
     bool shift;
@@ -326,11 +327,7 @@ TEST_F(GuiTest, HelpLineShowsTheTextOfTheElementUnderThePointer) {
 }
 
 TEST_F(GuiTest, RemovingAPanelRemovesItsPanelsAndElements) {
-  RequestDescriptor full{};
-  full.width = 1920;
-  full.height = 1080;
-  full.flags = 0x21C0;
-  ASSERT_EQ(creqCreateRequest(&full), 0);
+  RequestDescriptor full = openFullScreen();
   const CgHandle main = cgCreatePanel(full.handle, 360, 950, 1200, 130, 256, 2048, 0);
   const CgHandle group = cgCreatePanel(main, 66, 26, 388, 96, 64, 0, 0);
   const CgHandle inner = cgCreatePanel(group, 4, 4, 50, 50, 64, 0, 0);
@@ -424,11 +421,7 @@ TEST_F(GuiTest, PointerShapesAndTheVirtualPointer) {
 }
 
 TEST_F(GuiTest, ScriptsFeedOneCommandPerWaitAndCloseAtTheEnd) {
-  RequestDescriptor full{};
-  full.width = 1920;
-  full.height = 1080;
-  full.flags = 0x21C0;
-  ASSERT_EQ(creqCreateRequest(&full), 0);
+  RequestDescriptor full = openFullScreen();
   const std::filesystem::path shot = home_.path() / "shot.png";
   gui::runScript(gui::parseScript("# a comment\n"
                                   "click 10 20 right shift\n"
