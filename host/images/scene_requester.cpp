@@ -3,13 +3,13 @@
 // the scene given, it returns the scene chosen or 0.
 #include <algorithm>
 #include <cstdio>
-#include <memory>
 #include <string>
 #include <vector>
 
 #include "host/control.hpp"
 #include "host/gui/keys.hpp"
 #include "host/gui/toolkit.hpp"
+#include "host/images/image_handles.hpp"
 #include "host/images/scale.hpp"
 #include "host/requesters/modal.hpp"
 #include "host/state.hpp"
@@ -30,11 +30,6 @@ constexpr int kCellWidth = kThumbWidth + 8;
 constexpr int kCellGap = 4, kScrollRoom = 18;
 constexpr int kMinColumns = 3, kMaxColumns = 6;
 
-struct ImageFree {
-  void operator()(CImage *image) const { cgFreeImage(image); }
-};
-using ImageHandle = std::unique_ptr<CImage, ImageFree>;
-
 // The thumbnail size of a frame: the frame's shape on the GUI screen
 // (both pixel aspects counted), fitted into kThumbWidth x kThumbHeight.
 void thumbSize(const Format &f, int &w, int &h) {
@@ -50,7 +45,7 @@ void thumbSize(const Format &f, int &w, int &h) {
 }
 
 // The first frame of a scene, scaled; null when it cannot be had.
-ImageHandle thumbnail(FrameSource &source) {
+CImageHandle thumbnail(FrameSource &source) {
   const Format &f = format();
   const uint32_t *frame = nullptr;
   try {
@@ -62,7 +57,7 @@ ImageHandle thumbnail(FrameSource &source) {
     return nullptr;
   int w, h;
   thumbSize(f, w, h);
-  ImageHandle image(cgAllocImage(2, w, h));
+  CImageHandle image(cgAllocImage(2, w, h));
   if (!image)
     return nullptr;
   scalePicture(reinterpret_cast<const uint8_t *>(frame), ptrdiff_t(f.width) * 4, f.width, f.height, image->pixels,
@@ -106,7 +101,7 @@ int32_t sceneRequester(int32_t current) {
   // The scenes in ID order, each with its thumbnail and text.
   struct Cell {
     int32_t id;
-    ImageHandle picture;
+    CImageHandle picture;
     std::u16string text;
   };
   std::vector<Cell> cells;

@@ -4,9 +4,9 @@
 // the colour handed in (a click on it brings it back) and the new one.
 #include <algorithm>
 #include <cstring>
-#include <memory>
 
 #include "host/gui/toolkit.hpp"
+#include "host/images/image_handles.hpp"
 #include "host/requesters/modal.hpp"
 
 using namespace vxhost::requesters;
@@ -20,11 +20,6 @@ constexpr int kPlane = 160;
 constexpr int kPlaneBorder = 3;
 constexpr int kSliderWidth = 220;
 constexpr int kSwatchWidth = 110;
-
-struct ImageFree {
-  void operator()(CImage *image) const { cgFreeImage(image); }
-};
-using ImageHandle = std::unique_ptr<CImage, ImageFree>;
 
 // The byte of a YUVA word: 0 Y, 1 U, 2 V, 3 alpha.
 int component(uint32_t colour, int k) { return int(colour >> (24 - 8 * k) & 0xFF); }
@@ -64,7 +59,7 @@ extern "C" int32_t creqPaletteRequest(PaletteRequest *request) {
   request->result = 0;
   const uint32_t original = request->colour;
   uint32_t colour = original;
-  const ImageHandle plane(cgAllocImage(2, kPlane, kPlane));
+  const vxhost::CImageHandle plane(cgAllocImage(2, kPlane, kPlane));
   if (!plane)
     return -1;
   paintPlane(*plane, colour);

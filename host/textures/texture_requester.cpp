@@ -6,13 +6,13 @@
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
-#include <memory>
 #include <string>
 #include <vector>
 
 #include "host/control.hpp"
 #include "host/gui/keys.hpp"
 #include "host/gui/toolkit.hpp"
+#include "host/images/image_handles.hpp"
 #include "host/images/images.hpp"
 #include "host/images/scale.hpp"
 #include "host/requesters/modal.hpp"
@@ -36,15 +36,6 @@ constexpr int kColumns = 4, kRows = 3;
 constexpr int kPreviewWidth = 200, kPreviewHeight = 150;
 constexpr int kPreviewBorder = 3;
 constexpr int kDefaultScale = 100;
-
-struct ImageFree {
-  void operator()(CImage *image) const { cgFreeImage(image); }
-};
-using ImageHandle = std::unique_ptr<CImage, ImageFree>;
-struct OpImageFree {
-  void operator()(OpImage *image) const { opFreeImage(image); }
-};
-using OpImageHandle = std::unique_ptr<OpImage, OpImageFree>;
 
 // A record naming a library texture, without the measured colour (enough
 // for txGetOpImage).
@@ -73,8 +64,8 @@ std::vector<std::string> libraryNames() {
 }
 
 // `texture` scaled into a new w x h GUI image.
-ImageHandle scaledCopy(const OpImage &texture, int w, int h) {
-  ImageHandle image(cgAllocImage(2, w, h));
+CImageHandle scaledCopy(const OpImage &texture, int w, int h) {
+  CImageHandle image(cgAllocImage(2, w, h));
   if (image)
     scalePicture(texture.pixels, ptrdiff_t(rowBytes(&texture)), texture.width, texture.height, image->pixels,
                  ptrdiff_t(w) * 4, w, h, 4);
@@ -134,7 +125,7 @@ int runTextureRequester(TxSettings &settings, bool options) {
   bool tile = true;
 
   // Thumbnails and cell texts (the file name without ".png").
-  std::vector<ImageHandle> thumbs;
+  std::vector<CImageHandle> thumbs;
   std::vector<std::u16string> labels;
   for (const auto &name : names) {
     const TxSettings record = nameRecord(name, 0);
@@ -151,7 +142,7 @@ int runTextureRequester(TxSettings &settings, bool options) {
     items[i].text = reinterpret_cast<const xchar *>(labels[i].c_str());
     lstAppend(&list, &items[i].node);
   }
-  const ImageHandle preview(cgAllocImage(2, kPreviewWidth, kPreviewHeight));
+  const CImageHandle preview(cgAllocImage(2, kPreviewWidth, kPreviewHeight));
   if (!preview)
     return -1;
 

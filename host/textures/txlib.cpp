@@ -7,6 +7,7 @@
 #include <new>
 
 #include "host/control.hpp"
+#include "host/images/image_handles.hpp"
 #include "host/images/images.hpp"
 #include "host/images/yuv.hpp"
 #include "host/state.hpp"
@@ -35,11 +36,6 @@ fs::path &textureDirSetting() {
   static fs::path dir;
   return dir;
 }
-
-struct OpImageFree {
-  void operator()(OpImage *image) const { opFreeImage(image); }
-};
-using OpImageHandle = std::unique_ptr<OpImage, OpImageFree>;
 
 bool allZero(const void *bytes, size_t count) {
   const auto *p = static_cast<const uint8_t *>(bytes);
