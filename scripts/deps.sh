@@ -6,7 +6,7 @@ PKGS="build-essential cmake pkg-config git
 libavcodec-dev libavformat-dev libavutil-dev libswscale-dev
 libsdl2-dev libfreetype-dev fonts-dejavu-core libspng-dev
 nlohmann-json3-dev libcli11-dev libgtest-dev libgmock-dev libbenchmark-dev
-ffmpeg"
+ffmpeg xvfb"
 missing=""
 for p in $PKGS; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"

@@ -28,6 +28,9 @@ int installBundledMasks(const std::filesystem::path &home);
 // `masks`: runs tileron-masks (list, sheet, install) with the arguments that follow.
 void addMasksCommand(CLI::App &app, HostContext &context);
 
+// `edit`: opens the plug-in's editor on a storyboard (window or --script).
+void addEditCommand(CLI::App &app, HostContext &context);
+
 // `info`: loads the plug-in and prints its tag list, its version and the
 // results of a load/unload message pair.
 void addInfoCommand(CLI::App &app, HostContext &context);

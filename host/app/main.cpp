@@ -18,6 +18,7 @@ int main(int argc, char **argv) {
   vxhost::app::addInfoCommand(app, context);
   vxhost::app::addRenderCommand(app, context);
   vxhost::app::addMasksCommand(app, context);
+  vxhost::app::addEditCommand(app, context);
 
   try {
     app.parse(argc, argv);

@@ -35,6 +35,8 @@ public:
   const OperatorTag *tags() const { return tags_; }
   // The value of tag number `number` (0x00..0xFF), or none when absent.
   std::optional<uintptr_t> tagValue(unsigned number) const;
+  // The entry routine (the host's preview calls it itself).
+  OperatorEntry entry() const { return entry_; }
   // Sends one message to the entry routine and returns its result.
   int32_t send(const OperatorMessage &message) const;
   // Sends a message of `type` with the other fields as given.

@@ -102,13 +102,17 @@ bool writeRgbPng(const std::filesystem::path &path, int width, int height, const
 } // namespace
 
 void composeInto(Surface &s, bool withPointer) {
+  const GuiState &g = guiState();
+  if (g.previewing && !g.previewFrame.pixels.empty()) {
+    s = g.previewFrame;
+    return;
+  }
   const Screen &scr = screen();
   const std::vector<uint32_t> &plane = overlayPlane();
   s.resize(scr.width, scr.height);
   // The video plane is opaque whatever its alpha says.
   for (size_t i = 0; i < s.pixels.size() && i < plane.size(); ++i)
     s.pixels[i] = plane[i] | 0xFF;
-  const GuiState &g = guiState();
   for (CgHandle h : g.stack) {
     const Request *r = findRequest(h);
     if (!r || r->used.empty())

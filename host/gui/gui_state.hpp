@@ -146,6 +146,9 @@ struct GuiState {
   std::string scriptFailure;
   PreviewSetup preview;
   int previewFields = 0;
+  bool previewing = false;  // a preview plays in the window: input stops it
+  bool previewStop = false;
+  Surface previewFrame;     // what the window shows while it plays
   uint64_t version = 1; // grows with every visible change
   std::unique_ptr<Font> font;
   int fontForHeight = 0;

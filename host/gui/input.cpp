@@ -164,6 +164,8 @@ void activate(Element &e, bool byKey, bool shift, int32_t key) {
 
 void pointerMoved() {
   GuiState &g = guiState();
+  if (g.previewing)
+    return;
   if (Element *e = findElement(g.capture)) {
     const int32_t v = sliderValueAt(*e, g.pointer.x);
     if (v != e->value) {
@@ -227,6 +229,10 @@ void pointerBy(int dx, int dy) {
 void press(Button button, bool shift) {
   GuiState &g = guiState();
   g.shiftHeld = shift;
+  if (g.previewing) {
+    g.previewStop = true;
+    return;
+  }
   if (g.menu.element) {
     Element *e = findElement(g.menu.element);
     const PopupMenu menu = g.menu;
@@ -258,6 +264,8 @@ void press(Button button, bool shift) {
 void release(Button button, bool shift) {
   GuiState &g = guiState();
   g.shiftHeld = shift;
+  if (g.previewing)
+    return;
   if (button != Button::left)
     return; // only the left button reports its release
   if (Element *e = findElement(g.capture)) {
@@ -282,6 +290,10 @@ void click(int x, int y, Button button, bool shift) {
 
 void pressKey(int32_t code, bool shift) {
   GuiState &g = guiState();
+  if (g.previewing) {
+    g.previewStop = true;
+    return;
+  }
   if (g.menu.element) {
     if (code == keys::kEscape)
       closeMenu();
@@ -331,6 +343,7 @@ void wheel(int rows) {
 }
 
 void requestClose() {
+  guiState().previewStop = true;
   GuiMessage m{};
   m.kind = GUI_MSG_CLOSE;
   postMessage(m);

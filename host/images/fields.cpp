@@ -1,5 +1,5 @@
-// Fields of scenes and of the effect's input, the output field and the
-// preview, over the host's scene registry.
+// Fields of scenes and of the effect's input and the output field, over the
+// host's scene registry (the preview, opPreview, is the GUI's: host/gui/preview.cpp).
 #include <memory>
 
 #include "host/images/images.hpp"
@@ -94,6 +94,3 @@ extern "C" int32_t opPutField(OpImage *image) {
   }
   return 1;
 }
-
-// This host has no preview of its own yet: it returns at once.
-extern "C" int32_t opPreview(int32_t) { return 0; }
