@@ -133,16 +133,7 @@ protected:
     cgGetVisibleArea(&module.visibleLeft, &module.visibleTop, &module.visibleRight,
                      &module.visibleBottom);
     run_ = std::make_unique<tileron::EditorRun>(module, message_);
-    if (!run_->makePointers()) return false;
-    run_->request.width = int16_t(screenWidth());
-    run_->request.height = int16_t(screenHeight());
-    run_->request.msgQ = cgGetOutputMsgQ();
-    run_->request.flags = 0x21C0;
-    if (creqCreateRequest(&run_->request) == -1) return false;
-    run_->requestMade = true;
-    module.effect = std::make_unique<tileron::SplitMask>();
-    if (!module.effect->setupEditor(nullptr, screenWidth(), screenHeight(), kEffectFields))
-      return false;
+    if (!tileron::startEditor(*run_)) return false;
     run_->panel = &panel;
     if (!tileron::buildPanel(panel, module, run_->editorRequest())) return false;
     tileron::refreshPanel(panel, module);
