@@ -264,6 +264,8 @@ void drawElement(Element &e) {
   Rect clipScreen;
   if (!containerOrigin(e.container, ox, oy, clipScreen))
     return;
+  if (!guiState().repaintArea.empty())
+    clipScreen = clipScreen.intersect(guiState().repaintArea);
   Canvas c{*r, r->surface, toSurface(*r, clipScreen), backgroundAt(*r, e.rect.x, e.rect.y + e.rect.h / 2)};
   const Rect area = c.at(e.rect);
   switch (e.kind) {
@@ -309,6 +311,8 @@ void drawPanel(const Panel &p) {
   Rect parentClip;
   if (!containerOrigin(p.parent, ox, oy, parentClip))
     return;
+  if (!guiState().repaintArea.empty())
+    parentClip = parentClip.intersect(guiState().repaintArea);
   const Rect clip = toSurface(*r, parentClip);
   const Rect area = toSurface(*r, p.rect);
   Surface &s = r->surface;
@@ -364,24 +368,15 @@ void repaint(Request &r, const Rect &screenArea) {
     fillRect(r.surface, area, area, 0);
   else
     drawRequestChrome(r, area);
-  // Panels and elements draw with their own clips; a copy of the surface part
-  // outside `area` keeps what lies beyond it untouched.
-  Surface saved = r.surface;
   GuiState &g = guiState();
+  g.repaintArea = screenArea.intersect(r.frame);
   for (const auto &[handle, p] : g.panels)
     if (p.request == r.handle && p.rect.moved(0, -30).unite(p.rect).intersect(screenArea).w > 0)
       drawPanel(p);
   for (auto &[id, e] : g.elements)
     if (e.request == r.handle && e.rect.moved(-300, 0).unite(e.rect).intersect(screenArea).w > 0)
       drawElement(e);
-  for (int y = 0; y < r.surface.height; ++y) {
-    if (y >= area.y && y < area.bottom()) {
-      std::copy_n(saved.row(y), area.x, r.surface.row(y));
-      std::copy(saved.row(y) + area.right(), saved.row(y) + saved.width, r.surface.row(y) + area.right());
-    } else {
-      std::copy_n(saved.row(y), saved.width, r.surface.row(y));
-    }
-  }
+  g.repaintArea = {};
   touch();
 }
 

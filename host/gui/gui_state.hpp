@@ -133,6 +133,7 @@ struct GuiState {
   PointerState pointer;
   bool shiftHeld = false;
   uint32_t drawColour = 0xEB8080FFu; // cgSetColor2YUV
+  Rect repaintArea; // while a repaint runs: panels and elements draw only here (screen)
   CellTarget cell;
   PopupMenu menu;
   int32_t capture = 0; // the slider being dragged

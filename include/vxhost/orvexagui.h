@@ -249,9 +249,10 @@ int32_t cgAddPaletteButton(CgHandle panel, int32_t x, int32_t y, int32_t width, 
 int32_t cgAddPopup(CgHandle panel, int32_t x, int32_t y, int32_t width, int32_t height,
                    const VxList *entries, int32_t value, uint32_t flags, const ElementExtension *ext);
 /* A scrolling grid of GridItem cells (cellWidth x cellHeight) inside the
- * gridWidth x gridHeight box; ext->callback.drawCell draws each cell. The
- * items are read at creation and when cells are drawn: the list must live as
- * long as the element. */
+ * gridWidth x gridHeight box; ext->callback.drawCell draws each cell (it is
+ * given the toolkit's copy of the item). The items are copied at creation, so
+ * the list may be released right after the call; the pictures and texts they
+ * point to must live as long as the element. */
 int32_t cgAddGridview(CgHandle request, int32_t x, int32_t y, int32_t gridWidth, int32_t gridHeight,
                       int32_t cellWidth, int32_t cellHeight, const VxList *items, int32_t reserved,
                       uint32_t flags, const ElementExtension *ext);
