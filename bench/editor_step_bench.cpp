@@ -17,7 +17,6 @@
 #include "entry/module.hpp"
 #include "host/control.hpp"
 #include "tests/operator/fixtures/mask_fixture.hpp"
-#include "vxhost/orvexareq.h"
 
 namespace {
 
@@ -52,6 +51,7 @@ struct EditorBench {
   bool ready = false;
 
   EditorBench(int columns, int rows, bool monitor) {
+    tileron::ModuleState &module = tileron::moduleState();
     vxhost::Format format;
     format.width = kWidth;
     format.height = kHeight;
@@ -59,6 +59,8 @@ struct EditorBench {
     vxhost::Screen screen;
     screen.videoMonitor = monitor;
     vxhost::setScreen(screen);
+    // What the entry reads before every message.
+    cgGetVisibleArea(&module.visibleLeft, &module.visibleTop, &module.visibleRight, &module.visibleBottom);
     vxhost::setInput(vxhost::memorySource(taggedClip(0x10, 1, kWidth, kHeight)));
     SettingsDesc settings;
     settings.maskPath = writeMask(home.path, gridMask(kWidth, kHeight, columns, rows));
@@ -67,20 +69,12 @@ struct EditorBench {
       settings.parts[part].scene = part + 1;
     }
     writeSettings(home.path, settings);
-    tileron::ModuleState &module = tileron::moduleState();
     module.strings = resLoadStrings("tileron");
     module.images = resLoadImages("tileron");
     message.type = OP_MSG_EDIT;
     message.effectValue = 2;
     run = std::make_unique<tileron::EditorRun>(module, message);
-    run->request.width = kWidth;
-    run->request.height = kHeight;
-    run->request.msgQ = cgGetOutputMsgQ();
-    run->request.flags = 0x21C0;
-    if (creqCreateRequest(&run->request) == -1) return;
-    run->requestMade = true;
-    module.effect = std::make_unique<tileron::SplitMask>();
-    if (!module.effect->setupEditor(nullptr, kWidth, kHeight, message.effectValue)) return;
+    if (!tileron::startEditor(*run)) return;
     run->panel = &panel;
     if (!tileron::buildPanel(panel, module, run->editorRequest())) return;
     tileron::refreshPanel(panel, module);

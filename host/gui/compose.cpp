@@ -13,6 +13,9 @@ namespace vxhost::gui {
 
 namespace {
 
+// Black in the host's YUVA words.
+constexpr uint32_t kBlack = 0x108080FFu;
+
 // The standard pointer, 12 x 19: 'X' outline, '.' fill.
 constexpr const char *kArrow[] = {
     "X           ", "XX          ", "X.X         ", "X..X        ", "X...X       ", "X....X      ",
@@ -110,9 +113,10 @@ void composeInto(Surface &s, bool withPointer) {
   const Screen &scr = screen();
   const std::vector<uint32_t> &plane = overlayPlane();
   s.resize(scr.width, scr.height);
-  // The video plane is opaque whatever its alpha says.
+  // The video plane is opaque whatever its alpha says; a word never written
+  // (the plane starts cleared to 0) shows as black, not as YUV (0, 0, 0).
   for (size_t i = 0; i < s.pixels.size() && i < plane.size(); ++i)
-    s.pixels[i] = plane[i] | 0xFF;
+    s.pixels[i] = plane[i] != 0 ? plane[i] | 0xFF : kBlack;
   for (CgHandle h : g.stack) {
     const Request *r = findRequest(h);
     if (!r || r->used.empty())
@@ -148,7 +152,7 @@ bool writeMonitorPicture(const std::filesystem::path &path, std::string &error) 
   if (m.pixels.empty()) {
     // Nothing was shown on it yet: it is black.
     const Format &f = format();
-    const std::vector<uint32_t> black(size_t(f.width) * size_t(f.height), 0x108080FFu);
+    const std::vector<uint32_t> black(size_t(f.width) * size_t(f.height), kBlack);
     return writeRgbPng(path, f.width, f.height, black.data(), error);
   }
   return writeRgbPng(path, m.width, m.height, m.pixels.data(), error);

@@ -107,9 +107,11 @@ std::u16string sliderValueText(const Element &e) {
   return text;
 }
 
+// A slider's first text is its name, drawn inside the track at the left with
+// the value at the right: panels place sliders side by side with gaps too
+// narrow for a name in front of each.
 void drawSlider(Canvas &c, const Element &e) {
   const Rect r = c.at(e.rect);
-  drawLabel(c, e, e.text1);
   const bool dragging = guiState().capture == e.id;
   drawFace(c, r, theme::well, e.enabled && (dragging || guiState().hover == e.id) ? theme::borderLight : theme::border);
   const int64_t range = int64_t(e.highest) - e.lowest;
@@ -118,7 +120,15 @@ void drawSlider(Canvas &c, const Element &e) {
   if (filled > 0)
     fillRounded(c.s, c.clip, {r.x + 1, r.y + 1, filled, r.h - 2}, theme::radius - 1,
                 !e.enabled ? theme::controlDisabled : dragging ? theme::accent : theme::accentDim);
-  drawLine(c, r, sliderValueText(e), textColour(e), 1, 4);
+  if (e.text1.empty()) {
+    drawLine(c, r, sliderValueText(e), textColour(e), 1, 4);
+    return;
+  }
+  const std::u16string value = sliderValueText(e);
+  const int valueWidth = font().width(value);
+  drawLine(c, r, value, textColour(e), 2, 4);
+  drawLine(c, {r.x, r.y, std::max(0, r.w - valueWidth - 6), r.h}, e.text1,
+           e.enabled ? theme::text : theme::textDisabled, 0, 4);
 }
 
 void drawCheckBox(Canvas &c, const Element &e) {

@@ -173,10 +173,8 @@ bool handleElementEvent(EditorRun &run, const GuiMessage &message) {
   const int c = effect->currentPart;
 
   if (id == panel.stampGadget) {
-    int32_t x = 0, y = 0;
-    cgGetPointerPos(&x, &y);
-    const int p = effect->partAtStampPoint(x - panel.panelX - panel.previewX,
-                                           y - panel.panelY - panel.previewY);
+    const int p = effect->partAtStampPoint(run.pointerX - panel.panelX - panel.previewX,
+                                           run.pointerY - panel.panelY - panel.previewY);
     if (p == -1) return true;
     if (p != c) effect->selectPart(p);
     refreshPanel(panel, module);
@@ -355,10 +353,9 @@ int runEventLoop(EditorRun &run) {
   refreshPanel(*panel, run.module);
 
   for (;;) {
-    int32_t x = 0, y = 0;
-    cgGetPointerPos(&x, &y);
-    updatePointerShape(run, x, y);
-    updateStampHelp(run, x, y);
+    cgGetPointerPos(&run.pointerX, &run.pointerY);
+    updatePointerShape(run, run.pointerX, run.pointerY);
+    updateStampHelp(run, run.pointerX, run.pointerY);
     if (run.quitRequested == 1) break;
     GuiMessage message{};
     if (!receiveMessage(run, message)) continue;
@@ -391,10 +388,16 @@ void runEditor(ModuleState &module, const OperatorMessage &message) {
 
   EditorRun run(module, message); // its end is the end of the run
   cgBusyPointer();
+  const bool started = startEditor(run);
+  cgStandardPointer();
+  if (started) runEventLoop(run);
+}
+
+bool startEditor(EditorRun &run) {
+  ModuleState &module = run.module;
   if (!run.makePointers()) {
     TILERON_REPORT(kLevelError, kSrcGuiMain);
-    cgStandardPointer();
-    return;
+    return false;
   }
   module.panels = {};
 
@@ -406,18 +409,13 @@ void runEditor(ModuleState &module, const OperatorMessage &message) {
   run.request.flags = kEditorRequestFlags;
   if (creqCreateRequest(&run.request) == -1) {
     TILERON_REPORT(kLevelError, kSrcGuiMain);
-    cgStandardPointer();
-    return;
+    return false;
   }
   run.requestMade = true;
 
-  if (!replaceEffect(run, nullptr)) {
-    cgStandardPointer();
-    return;
-  }
+  if (!replaceEffect(run, nullptr)) return false;
   cgSetClipRect(run.editorRequest(), 0, 0, width - 1, height - 1);
-  cgStandardPointer();
-  runEventLoop(run);
+  return true;
 }
 
 } // namespace tileron

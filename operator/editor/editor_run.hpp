@@ -51,11 +51,20 @@ struct EditorRun {
   int32_t quitRequested = 0;
   // The main panel while the event loop runs, else null.
   EditorPanel *panel = nullptr;
+  // The pointer position the loop read before it waited for the message
+  // being handled.
+  int32_t pointerX = 0, pointerY = 0;
 };
 
 // Runs the editor for the edit message (only its effect value is read);
 // returns when the user has left it.
 void runEditor(ModuleState &module, const OperatorMessage &message);
+
+// The start of a run, up to its loop: the pointer records, the cleared panel
+// table, the full-screen request and the editor instance set up from the
+// settings file (the module's holder must be empty). False, reported, when
+// one of them cannot be made; the run's end releases what was.
+bool startEditor(EditorRun &run);
 
 // One panel lifetime of the event loop. Returns 1 when the run ended
 // normally (exit button, close request, a failed replacement of the effect

@@ -135,16 +135,7 @@ protected:
     module.visibleWidth = int16_t(module.visibleRight - module.visibleLeft + 1);
     module.visibleHeight = int16_t(module.visibleBottom - module.visibleTop + 1);
     run_ = std::make_unique<tileron::EditorRun>(module, message_);
-    if (!run_->makePointers()) return false;
-    run_->request.width = int16_t(screenWidth());
-    run_->request.height = int16_t(screenHeight());
-    run_->request.msgQ = cgGetOutputMsgQ();
-    run_->request.flags = 0x21C0;
-    if (creqCreateRequest(&run_->request) == -1) return false;
-    run_->requestMade = true;
-    module.effect = std::make_unique<tileron::SplitMask>();
-    if (!module.effect->setupEditor(nullptr, screenWidth(), screenHeight(), kEffectFields))
-      return false;
+    if (!tileron::startEditor(*run_)) return false;
     run_->panel = &panel;
     if (!tileron::buildPanel(panel, module, run_->editorRequest())) return false;
     tileron::refreshPanel(panel, module);
