@@ -118,8 +118,7 @@ TEST_F(PluginTest, MessageTable) {
     bool reports;
   } cases[] = {
       {0, 0, true},     {5, 0, true},  {9, 0, true},  {0xFFFF, 0, true},
-      {6, 0, false},    {2, 0, false}, {8, 0, false},
-      {4, -1, false}, // no editor in the plug-in yet
+      {6, 0, false},    {2, 0, false}, {4, 0, false}, {8, 0, false},
       {3, -1, true},  // render without an effect state
   };
   for (const auto &c : cases) {
