@@ -1,7 +1,7 @@
 #include <cstdlib>
 
 #include "commands.hpp"
-#include "host/control.hpp"
+#include "host/settings/settings.hpp"
 
 namespace vxhost::app {
 

@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "host/control.hpp"
+#include "host/settings/settings.hpp"
 
 namespace vxhost {
 

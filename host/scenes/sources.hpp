@@ -9,7 +9,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "host/control.hpp"
+#include "host/settings/settings.hpp"
 
 namespace vxhost {
 

@@ -9,7 +9,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "host/scenes/json_check.hpp"
+#include "host/support/json_check.hpp"
 
 namespace vxhost {
 namespace {

@@ -9,8 +9,8 @@
 #include <utility>
 #include <vector>
 
-#include "host/control.hpp"
-#include "host/scenes/json_check.hpp"
+#include "host/settings/settings.hpp"
+#include "host/support/json_check.hpp"
 #include "host/scenes/sources.hpp"
 
 namespace vxhost {

@@ -16,7 +16,7 @@
 
 #include <CLI/CLI.hpp>
 
-#include "host/control.hpp"
+#include "host/settings/settings.hpp"
 #include "install.hpp"
 #include "session.hpp"
 #include "sheet.hpp"

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "host/images/yuv.hpp"
+#include "host/media/yuv.hpp"
 
 namespace tileron::maskstool {
 

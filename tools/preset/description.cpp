@@ -7,7 +7,7 @@
 #include <cstring>
 
 #include "host/media/colour.hpp"
-#include "host/scenes/json_check.hpp"
+#include "host/support/json_check.hpp"
 
 namespace tileron::preset {
 namespace {

@@ -14,7 +14,7 @@
 #include <CLI/CLI.hpp>
 
 #include "description.hpp"
-#include "host/control.hpp"
+#include "host/settings/settings.hpp"
 #include "preset.hpp"
 
 namespace {

@@ -9,7 +9,7 @@
 
 #include "engine/split_mask.hpp"
 #include "entry/module.hpp"
-#include "host/control.hpp"
+#include "host/settings/settings.hpp"
 #include "host/media/output.hpp"
 #include "vxhost/orvexares.h"
 

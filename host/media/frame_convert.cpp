@@ -1,4 +1,4 @@
-#include "host/scenes/frame_convert.hpp"
+#include "host/media/frame_convert.hpp"
 
 #include <immintrin.h>
 

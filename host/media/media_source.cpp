@@ -13,7 +13,7 @@
 #include <unordered_map>
 #include <utility>
 
-#include "host/scenes/frame_convert.hpp"
+#include "host/media/frame_convert.hpp"
 #include "host/scenes/sources.hpp"
 
 namespace vxhost {
