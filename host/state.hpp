@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "host/control.hpp"
+#include "host/settings/settings.hpp"
 #include "vxhost/orvexares.h"
 
 namespace vxhost {

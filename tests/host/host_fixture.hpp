@@ -4,8 +4,8 @@
 
 #include <gtest/gtest.h>
 
-#include "host/control.hpp"
-#include "operator/temp_home.hpp"
+#include "host/settings/settings.hpp"
+#include "support/sandbox.hpp"
 
 class HostTest : public ::testing::Test {
 protected:
