@@ -610,9 +610,11 @@ int64_t VideoSource::framesShown() const {
   __int128 num, den;
   if (byTime_) {
     // Frames t whose time (t + start) / rate lies before the end of the last
-    // clip frame (its time plus one typical step).
+    // clip frame: its time plus the step before it (the typical step may be
+    // another part's).
     const AVRational tb = input_->streams[stream_]->time_base;
-    const int64_t span = times_.back() + typicalStep(times_) - times_.front();
+    const int64_t lastStep = times_[times_.size() - 1] - times_[times_.size() - 2];
+    const int64_t span = times_.back() + lastStep - times_.front();
     num = __int128(span) * tb.num * formatRate_.num * sd - __int128(sn) * tb.den * formatRate_.den;
     den = __int128(tb.den) * formatRate_.den * sd;
   } else {
