@@ -214,6 +214,22 @@ void setColourTags(AVCodecContext &c, int height) {
   c.color_range = AVCOL_RANGE_MPEG;
 }
 
+// Sends `input` to the encoder (null drains it) and hands each packet it
+// gives back to `sink`. Throws OutputError naming the encoder (`what`) and
+// what it was given (`given`).
+void encodeAndDrain(AVCodecContext &context, const AVFrame *input, AVPacket &packet,
+                    const std::function<void(AVPacket &)> &sink, const char *what, const char *given) {
+  int result = avcodec_send_frame(&context, input);
+  if (result < 0)
+    throw OutputError(std::string("the ") + what + " refused " + given + " (" + av::errorText(result) + ")");
+  while ((result = avcodec_receive_packet(&context, &packet)) == 0) {
+    sink(packet);
+    av_packet_unref(&packet);
+  }
+  if (result != AVERROR(EAGAIN) && result != AVERROR_EOF)
+    throw OutputError(std::string("the ") + what + " failed (" + av::errorText(result) + ")");
+}
+
 // One libavcodec encoder fed with frame words; each packet goes to `sink`.
 class Encoder {
 public:
@@ -310,17 +326,7 @@ private:
     return picture;
   }
 
-  void send(AVFrame *picture) {
-    int result = avcodec_send_frame(context_.get(), picture);
-    if (result < 0)
-      throw OutputError("the encoder refused a frame (" + av::errorText(result) + ")");
-    while ((result = avcodec_receive_packet(context_.get(), packet_.get())) == 0) {
-      sink_(*packet_);
-      av_packet_unref(packet_.get());
-    }
-    if (result != AVERROR(EAGAIN) && result != AVERROR_EOF)
-      throw OutputError("the encoder failed (" + av::errorText(result) + ")");
-  }
+  void send(AVFrame *picture) { encodeAndDrain(*context_, picture, *packet_, sink_, "encoder", "a frame"); }
 
   Format format_;
   Sink sink_;
@@ -421,17 +427,7 @@ public:
 private:
   static constexpr int kPcmFrame = 1024;
 
-  void send(AVFrame *frame) {
-    int result = avcodec_send_frame(context_.get(), frame);
-    if (result < 0)
-      throw OutputError("the audio encoder refused samples (" + av::errorText(result) + ")");
-    while ((result = avcodec_receive_packet(context_.get(), packet_.get())) == 0) {
-      sink_(*packet_);
-      av_packet_unref(packet_.get());
-    }
-    if (result != AVERROR(EAGAIN) && result != AVERROR_EOF)
-      throw OutputError("the audio encoder failed (" + av::errorText(result) + ")");
-  }
+  void send(AVFrame *frame) { encodeAndDrain(*context_, frame, *packet_, sink_, "audio encoder", "samples"); }
 
   AudioTrack &track_;
   Sink sink_;
@@ -484,22 +480,14 @@ public:
         },
         [this](AVPacket &packet) { writePacket(packet); });
 
-    stream_ = avformat_new_stream(muxer_.get(), nullptr);
-    if (!stream_)
-      throw std::bad_alloc();
-    avcodec_parameters_from_context(stream_->codecpar, &encoder_->context());
-    stream_->time_base = encoder_->context().time_base;
+    stream_ = addStream(encoder_->context());
     stream_->avg_frame_rate = encoder_->context().framerate;
     stream_->sample_aspect_ratio = encoder_->context().sample_aspect_ratio;
     if (options.audio) {
       audio_ = options.audio;
       audioEncoder_ = std::make_unique<AudioEncoder>(*audio_, kind, globalHeader,
                                                      [this](AVPacket &packet) { writeAudioPacket(packet); });
-      audioStream_ = avformat_new_stream(muxer_.get(), nullptr);
-      if (!audioStream_)
-        throw std::bad_alloc();
-      avcodec_parameters_from_context(audioStream_->codecpar, &audioEncoder_->context());
-      audioStream_->time_base = audioEncoder_->context().time_base;
+      audioStream_ = addStream(audioEncoder_->context());
     }
     // A render from the middle starts at its own timecode; from frame 0 the
     // file carries none (as before ranges had one).
@@ -538,11 +526,7 @@ private:
     // at the last frame's start and cut that frame.
     if (packet.duration == 0)
       packet.duration = 1;
-    av_packet_rescale_ts(&packet, encoder_->context().time_base, stream_->time_base);
-    packet.stream_index = stream_->index;
-    const int result = av_interleaved_write_frame(muxer_.get(), &packet);
-    if (result < 0)
-      throw OutputError("cannot write a frame (" + av::errorText(result) + ")");
+    writeTo(*stream_, encoder_->context(), packet, "a frame");
   }
 
   // The samples that play before frame `frame`: frame / rate seconds,
@@ -552,12 +536,24 @@ private:
     return (2 * frame * rate * format_.rateDen + format_.rateNum) / (2 * int64_t{format_.rateNum});
   }
 
-  void writeAudioPacket(AVPacket &packet) {
-    av_packet_rescale_ts(&packet, audioEncoder_->context().time_base, audioStream_->time_base);
-    packet.stream_index = audioStream_->index;
+  void writeAudioPacket(AVPacket &packet) { writeTo(*audioStream_, audioEncoder_->context(), packet, "the audio"); }
+
+  // A stream of the muxer for the encoder's packets.
+  AVStream *addStream(const AVCodecContext &encoder) {
+    AVStream *stream = avformat_new_stream(muxer_.get(), nullptr);
+    if (!stream)
+      throw std::bad_alloc();
+    avcodec_parameters_from_context(stream->codecpar, &encoder);
+    stream->time_base = encoder.time_base;
+    return stream;
+  }
+
+  void writeTo(const AVStream &stream, const AVCodecContext &encoder, AVPacket &packet, const char *what) {
+    av_packet_rescale_ts(&packet, encoder.time_base, stream.time_base);
+    packet.stream_index = stream.index;
     const int result = av_interleaved_write_frame(muxer_.get(), &packet);
     if (result < 0)
-      throw OutputError("cannot write the audio (" + av::errorText(result) + ")");
+      throw OutputError(std::string("cannot write ") + what + " (" + av::errorText(result) + ")");
   }
 
   TempFile temp_;

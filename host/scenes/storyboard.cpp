@@ -7,6 +7,7 @@
 #include <climits>
 #include <cstdlib>
 #include <fstream>
+#include <initializer_list>
 #include <map>
 #include <numeric>
 #include <sstream>
@@ -114,28 +115,18 @@ FrameTime checkTime(const JsonChecker &check, const json &value, const std::stri
   return *time;
 }
 
-// "fill" (the default), "fit" or "crop".
-Fit checkFit(const JsonChecker &check, const json &value, const std::string &key) {
+// The value of `choices` named by the text at `key`; `what` names its kind in the message.
+template <typename T>
+T checkChoice(const JsonChecker &check, const json &value, const std::string &key, const char *what,
+              std::initializer_list<std::pair<const char *, T>> choices) {
   const std::string s = check.text(value, key);
-  if (s == "fill")
-    return Fit::fill;
-  if (s == "fit")
-    return Fit::fit;
-  if (s == "crop")
-    return Fit::crop;
-  check.fail(key, "unknown fit \"" + s + "\" (known: fill, fit, crop)");
-}
-
-// "tff" (the default), "bff" or "progressive".
-Scan checkScan(const JsonChecker &check, const json &value, const std::string &key) {
-  const std::string s = check.text(value, key);
-  if (s == "tff")
-    return Scan::tff;
-  if (s == "bff")
-    return Scan::bff;
-  if (s == "progressive")
-    return Scan::progressive;
-  check.fail(key, "unknown scan \"" + s + "\" (known: tff, bff, progressive)");
+  std::string known;
+  for (const auto &[name, choice] : choices) {
+    if (s == name)
+      return choice;
+    known += (known.empty() ? "" : ", ") + std::string(name);
+  }
+  check.fail(key, "unknown " + std::string(what) + " \"" + s + "\" (known: " + known + ")");
 }
 
 // Opens the input (`scene` null) or a scene's clip. Scenes keep their
@@ -183,7 +174,8 @@ Storyboard parseStoryboard(const std::string &text, const std::filesystem::path 
       format.contains("pixelAspect") ? int(check.integer(format["pixelAspect"], "format.pixelAspect", 1, 65535)) : 1000;
   checkRate(check, check.required(format, "format", "rate"), "format.rate", board.format);
   if (format.contains("scan"))
-    board.format.scan = checkScan(check, format["scan"], "format.scan");
+    board.format.scan = checkChoice<Scan>(check, format["scan"], "format.scan", "scan",
+                                    {{"tff", Scan::tff}, {"bff", Scan::bff}, {"progressive", Scan::progressive}});
 
   board.length = int(check.integer(check.required(root, "", "length"), "length", 1, maxLength));
   board.input = checkSource(check, check.required(root, "", "input"), "input", file);
@@ -208,7 +200,8 @@ Storyboard parseStoryboard(const std::string &text, const std::filesystem::path 
     if (scene.contains("start"))
       entry.start = checkTime(check, scene["start"], key + ".start", board.format);
     if (scene.contains("fit"))
-      entry.fit = checkFit(check, scene["fit"], key + ".fit");
+      entry.fit = checkChoice<Fit>(check, scene["fit"], key + ".fit", "fit",
+                              {{"fill", Fit::fill}, {"fit", Fit::fit}, {"crop", Fit::crop}});
     board.scenes.push_back(entry);
   }
   if (root.contains("audio")) {
