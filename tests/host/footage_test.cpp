@@ -196,6 +196,17 @@ protected:
       remuxTurned(clips() / "halves.mp4", clips() / "turned.mp4");
       made_.insert("turned.mp4");
     }
+    if (text.find("clips/interlaced.y4m") != std::string::npos && !made_.count("interlaced.y4m")) {
+      // Half the format's height, top field lines white, bottom field lines black.
+      Frame frame(size_t(kWidth) * kHeight / 2);
+      for (int y = 0; y < kHeight / 2; ++y)
+        std::fill_n(frame.begin() + y * kWidth, kWidth, y % 2 ? 0x108080FFu : 0xEB8080FFu);
+      media_fixture::writeY4m(clips() / "interlaced.y4m", kWidth, kHeight / 2, {frame, frame});
+      std::string bytes = media_fixture::readFile(clips() / "interlaced.y4m");
+      bytes.replace(bytes.find(" Ip "), 4, " It ");
+      media_fixture::writeFile(clips() / "interlaced.y4m", bytes);
+      made_.insert("interlaced.y4m");
+    }
     if (text.find("clips/50p.y4m") != std::string::npos && !made_.count("50p.y4m")) {
       std::vector<Frame> frames;
       for (int n = 0; n < 8; ++n)
@@ -445,6 +456,14 @@ TEST_F(FootageTest, Timing) {
          ASSERT_EQ(out.size(), 4u);
          expectFieldFrom(out[1], 1, media_fixture::numberedFrame(kWidth, kHeight, 2), "first (bottom) field");
          expectFieldFrom(out[1], 0, media_fixture::numberedFrame(kWidth, kHeight, 3), "second (top) field");
+       }},
+      {"interlaced clip scaled per field", board("CLIP/interlaced.y4m", "", "", bars, 2), "", "fields.y4m", {},
+       [](const fs::path &file, const std::string &) {
+         const Frame frame = frames(file)[0];
+         for (const int y : {10, 50, 90}) {
+           EXPECT_NEAR(double(luma(at(frame, 30, y))), 235, 2) << "top field, line " << y;
+           EXPECT_NEAR(double(luma(at(frame, 30, y + 1))), 16, 2) << "bottom field, line " << y + 1;
+         }
        }},
       {"in-point in seconds", board("CLIP/25p.y4m", "", R"(, "start": "0.08")"), "", "in.y4m", {},
        [](const fs::path &file, const std::string &) {
