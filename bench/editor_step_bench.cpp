@@ -15,7 +15,7 @@
 #include "editor/main_panel.hpp"
 #include "engine/split_mask.hpp"
 #include "entry/module.hpp"
-#include "host/control.hpp"
+#include "host/settings/settings.hpp"
 #include "tests/operator/fixtures/mask_fixture.hpp"
 
 namespace {

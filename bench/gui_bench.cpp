@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "host/control.hpp"
+#include "host/settings/settings.hpp"
 #include "host/gui/gui.hpp"
 #include "host/gui/toolkit.hpp"
 #include "vxhost/orvexagui.h"

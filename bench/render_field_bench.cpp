@@ -10,7 +10,7 @@
 #include <string>
 
 #include "engine/split_mask.hpp"
-#include "host/control.hpp"
+#include "host/settings/settings.hpp"
 #include "tests/operator/fixtures/mask_fixture.hpp"
 
 namespace {

@@ -1,5 +1,5 @@
 // The reference host's settings and registries, kept in one place. Internal to
-// libvxhost: the program, tools and tests use host/control.hpp.
+// libvxhost: the program, tools and tests use host/settings/settings.hpp.
 #pragma once
 
 #include <cstdint>
@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "host/control.hpp"
+#include "host/settings/settings.hpp"
 #include "vxhost/orvexares.h"
 
 namespace vxhost {

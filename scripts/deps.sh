@@ -3,7 +3,7 @@
 # only when one of them is missing.
 set -e
 PKGS="build-essential cmake pkg-config git
-libavcodec-dev libavformat-dev libavutil-dev libswscale-dev
+libavcodec-dev libavformat-dev libavutil-dev libswscale-dev libswresample-dev
 libsdl2-dev libfreetype-dev fonts-dejavu-core libspng-dev
 nlohmann-json3-dev libcli11-dev libgtest-dev libgmock-dev libbenchmark-dev
 ffmpeg xvfb"

@@ -12,7 +12,7 @@ extern "C" {
 }
 
 #include "commands.hpp"
-#include "host/control.hpp"
+#include "host/settings/settings.hpp"
 #include "host/gui/gui.hpp"
 #include "host/media/output.hpp"
 #include "host/scenes/storyboard.hpp"

@@ -8,7 +8,7 @@
 #include <system_error>
 
 #include "commands.hpp"
-#include "host/control.hpp"
+#include "host/settings/settings.hpp"
 #include "host/support/user_home.hpp"
 
 extern char **environ;

@@ -4,7 +4,7 @@
 
 #include "commands.hpp"
 #include "plugin.hpp"
-#include "host/control.hpp"
+#include "host/settings/settings.hpp"
 
 namespace vxhost::app {
 

@@ -1,12 +1,14 @@
 #include "render_command.hpp"
 
 #include <algorithm>
+#include <climits>
 #include <cctype>
 #include <charconv>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <unistd.h>
@@ -19,8 +21,10 @@ extern "C" {
 #include <nlohmann/json.hpp>
 
 #include "commands.hpp"
+#include "host/media/audio.hpp"
 #include "host/media/output.hpp"
 #include "host/scenes/storyboard.hpp"
+#include "host/scenes/timecode.hpp"
 #include "host/support/user_home.hpp"
 #include "plugin.hpp"
 #include "vxhost/operator.h"
@@ -35,6 +39,10 @@ struct RenderOptions {
   std::string storyboard;
   std::string output;
   std::string fields;
+  std::string start;
+  std::string duration;
+  std::string codec;
+  std::string audio;
   std::string preset;
   std::string presetDescription;
   bool stats = false;
@@ -72,6 +80,12 @@ public:
     total_ += Clock::now() - start;
     return made;
   }
+  bool fieldAt(int number, int parity, uint32_t *out) override {
+    const auto start = Clock::now();
+    const bool made = clip_->fieldAt(number, parity, out);
+    total_ += Clock::now() - start;
+    return made;
+  }
   std::string takeFailure() override { return clip_->takeFailure(); }
 
 private:
@@ -84,8 +98,6 @@ struct FieldRange {
 };
 
 FieldRange parseFields(const std::string &text, int fieldCount) {
-  if (text.empty())
-    return {0, fieldCount - 1};
   const size_t colon = text.find(':');
   int first = -1, last = -1;
   const auto number = [](const std::string &s, int &out) {
@@ -99,6 +111,102 @@ FieldRange parseFields(const std::string &text, int fieldCount) {
                              std::to_string(fieldCount - 1) + " (the storyboard has " +
                              std::to_string(fieldCount) + " fields)");
   return {first, last};
+}
+
+// The frames --start and --duration name: the frame the start falls in,
+// and as many frames as it takes to cover the duration.
+FieldRange parseTimeRange(const std::string &start, const std::string &duration, const Storyboard &board) {
+  const auto time = [&](const char *option, const std::string &text) {
+    const std::optional<FrameTime> t = parseTime(text, board.format);
+    if (!t)
+      throw std::runtime_error(std::string(option) + " " + text + ": write " + kTimeSpellings);
+    return *t;
+  };
+  const int64_t first = start.empty() ? 0 : time("--start", start).floorFrame();
+  if (first >= board.length)
+    throw std::runtime_error("--start " + start + ": the storyboard ends before it (it has " +
+                             std::to_string(board.length) + " frames, up to " +
+                             timecodeOf(board.length, board.format) + ")");
+  int64_t frames = board.length - first;
+  if (!duration.empty()) {
+    frames = time("--duration", duration).ceilFrame();
+    if (frames == 0)
+      throw std::runtime_error("--duration " + duration + ": the range holds no frame");
+    if (first + frames > board.length)
+      throw std::runtime_error("--duration " + duration + ": the range runs past the storyboard's end (frame " +
+                               std::to_string(first + frames) + " of " + std::to_string(board.length) + ")");
+  }
+  return {int(2 * first), int(2 * (first + frames) - 1)};
+}
+
+// The fields to render. Outputs hold whole frames: a field range starting on
+// a second field or ending on a first one is widened to whole frames, with a
+// note (only the discarding output takes fields as given).
+FieldRange renderRange(const RenderOptions &options, const Storyboard &board, OutputKind kind) {
+  if (options.fields.empty())
+    return parseTimeRange(options.start, options.duration, board);
+  const FieldRange asked = parseFields(options.fields, 2 * board.length);
+  if (kind == OutputKind::discard || (asked.first % 2 == 0 && asked.last % 2 == 1))
+    return asked;
+  const FieldRange whole{asked.first / 2 * 2, asked.last / 2 * 2 + 1};
+  std::fprintf(stderr, "tileron-host: note: --fields %s widened to %d:%d (the output holds whole frames)\n",
+               options.fields.c_str(), whole.first, whole.last);
+  return whole;
+}
+
+// The sound of the render: the chosen clip's audio from the time its first
+// frame shows. A clip without audio (or a pattern) gives no track, or
+// silence when the audio was asked for by name; outputs without sound get a
+// note when it was.
+std::shared_ptr<AudioTrack> openAudio(const Storyboard &board, const AudioChoice &choice, const FieldRange &range,
+                                      OutputKind kind) {
+  if (choice.kind == AudioChoice::none || (!holdsAudio(kind) && !choice.asked) || kind == OutputKind::discard)
+    return nullptr;
+  if (!holdsAudio(kind)) {
+    std::fprintf(stderr, "tileron-host: note: this kind of output holds no sound; the audio is left out\n");
+    return nullptr;
+  }
+  std::string name = board.input, key = "input";
+  FrameTime start;
+  if (choice.kind == AudioChoice::scene)
+    for (size_t i = 0; i < board.scenes.size(); ++i)
+      if (board.scenes[i].id == choice.sceneId) {
+        name = board.scenes[i].source;
+        start = board.scenes[i].start;
+        key = "scenes[" + std::to_string(i) + "].source";
+      }
+  std::unique_ptr<AudioTrack> track;
+  if (!isPatternName(name)) {
+    // (first frame + in-point) frames, at rateDen / rateNum seconds each.
+    AudioSourceSpec spec;
+    spec.file = clipPath(board, name);
+    __int128 num = (__int128(range.first / 2) * start.den + start.num) * board.format.rateDen;
+    __int128 den = __int128(start.den) * board.format.rateNum;
+    while (num > INT64_MAX || den > INT64_MAX)
+      num /= 2, den /= 2;
+    spec.startNum = int64_t(num);
+    spec.startDen = std::max<int64_t>(int64_t(den), 1);
+    try {
+      track = AudioTrack::open(spec);
+    } catch (const AudioError &e) {
+      throw std::runtime_error(board.file.string() + ": " + key + ": " + name + ": " + e.what());
+    }
+  }
+  if (!track && choice.asked)
+    track = AudioTrack::silence();
+  return track;
+}
+
+MovCodec movCodecOf(const std::string &codec, OutputKind kind) {
+  if (codec.empty())
+    return MovCodec::prores;
+  if (kind != OutputKind::mov)
+    throw std::runtime_error("--codec " + codec + ": only a .mov output has a choice of codec");
+  if (codec == "prores")
+    return MovCodec::prores;
+  if (codec == "dnxhr")
+    return MovCodec::dnxhr;
+  throw std::runtime_error("--codec " + codec + ": unknown codec (a .mov holds prores or dnxhr)");
 }
 
 // Letters, digits, '_', '-', '.' and blanks, not starting with '.': a preset
@@ -271,8 +379,22 @@ void runRender(const HostContext &context, const RenderOptions &options) {
   av_log_set_level(AV_LOG_FATAL);
   const Storyboard board = loadStoryboard(options.storyboard);
   const Format &format = board.format;
-  const FieldRange range = parseFields(options.fields, 2 * board.length);
-  outputKind(options.output); // a bad output name is refused before any clip is opened
+  // A bad output name or range is refused before any clip is opened.
+  const OutputKind kind = outputKind(options.output);
+  const FieldRange range = renderRange(options, board, kind);
+  WriterOptions writerOptions;
+  writerOptions.firstFrame = range.first / 2;
+  writerOptions.movCodec = movCodecOf(options.codec, kind);
+  AudioChoice audioChoice = board.audio;
+  if (!options.audio.empty()) {
+    const std::optional<AudioChoice> asked = audioChoiceOf(nlohmann::json(options.audio), board);
+    if (!asked)
+      throw std::runtime_error("--audio " + options.audio + ": write input, none or a scene ID of the storyboard");
+    audioChoice = *asked;
+  }
+  if (kind == OutputKind::pngStill && range.last - range.first != 1)
+    throw std::runtime_error(options.output + ": a .png file holds one frame: render one frame (--start T "
+                             "--duration 1f), or name a folder or a %05d.png pattern");
 
   // The settings first: a missing one is found before any clip is read.
   const fs::path home = setUpHome();
@@ -303,8 +425,9 @@ void runRender(const HostContext &context, const RenderOptions &options) {
     named.emplace_back("scene " + std::to_string(id) + " (" + board.scenes[i].source + ")", clip);
   }
 
+  writerOptions.audio = openAudio(board, audioChoice, range, kind);
   applyStoryboard(board, clips);
-  std::unique_ptr<FrameWriter> writer = openWriter(options.output, format, range.first / 2);
+  std::unique_ptr<FrameWriter> writer = openWriter(options.output, format, writerOptions);
   const Plugin plugin(pluginPath(context.pluginOption));
   captureLog(true);
   takeLog();
@@ -330,7 +453,8 @@ void runRender(const HostContext &context, const RenderOptions &options) {
     if (interrupted)
       throw std::runtime_error("interrupted at field " + std::to_string(t) + "; nothing was written");
     delivered.reset();
-    const int32_t result = plugin.send(OP_MSG_RENDER, t % 2 ? OP_FLAG_ODD_FIELD : 0, 2 * board.length, t);
+    const int parity = fieldParity(format, t);
+    const int32_t result = plugin.send(OP_MSG_RENDER, parity ? OP_FLAG_ODD_FIELD : 0, 2 * board.length, t);
     for (auto &[name, clip] : named)
       if (const std::string failure = clip->takeFailure(); !failure.empty())
         throw std::runtime_error("field " + std::to_string(t) + " failed: " + name + ": " + failure);
@@ -341,8 +465,9 @@ void runRender(const HostContext &context, const RenderOptions &options) {
                                std::to_string(delivered->width) + " x " + std::to_string(delivered->height) +
                                " image of kind " + std::to_string(delivered->kind) + " for a " +
                                std::to_string(format.width) + " x " + std::to_string(fieldHeight) + " field");
-    fields[t % 2] = std::move(delivered);
-    // A frame cut by the range keeps its other field's lines black.
+    fields[parity] = std::move(delivered);
+    // A frame cut by a field range (to the discarding output only) keeps
+    // its other field's lines black.
     if (t % 2 == 1 || t == range.last) {
       writer->writeFields(pixelsOf(fields[0]), pixelsOf(fields[1]));
       fields[0].reset();
@@ -357,7 +482,9 @@ void runRender(const HostContext &context, const RenderOptions &options) {
   progress.finish();
   if (options.stats) {
     const int fields = range.last - range.first + 1;
-    std::printf("fields %d  seconds %.3f  fields/s %.1f  clip seconds %.3f  fields/s without clips %.1f\n", fields,
+    // Standard output may be carrying the video.
+    std::fprintf(kind == OutputKind::y4mStdout ? stderr : stdout,
+                "fields %d  seconds %.3f  fields/s %.1f  clip seconds %.3f  fields/s without clips %.1f\n", fields,
                 seconds, fields / std::max(seconds, 1e-9), clipSeconds,
                 fields / std::max(seconds - clipSeconds, 1e-9));
   }
@@ -370,10 +497,20 @@ void addRenderCommand(CLI::App &app, HostContext &context) {
   CLI::App *render = app.add_subcommand("render", "Render a storyboard through the plug-in into a video file");
   render->add_option("storyboard", options->storyboard, "Storyboard (JSON) to render")->required();
   render->add_option("-o,--output", options->output,
-                     "Output: NAME.y4m, NAME.mkv, NAME.mp4, a folder or NAME%05d.png for PNG frames, "
-                     "/dev/null for none")
+                     "Output: NAME.y4m, NAME.mkv, NAME.mp4, NAME.mov, NAME.png (one frame), a folder or "
+                     "NAME%05d.png for PNG frames, - for Y4M on standard output, /dev/null for none")
       ->required();
-  render->add_option("--fields", options->fields, "Render fields A to B only (inclusive), e.g. 0:49");
+  CLI::Option *fields =
+      render->add_option("--fields", options->fields, "Render fields A to B only (inclusive), e.g. 0:49");
+  render->add_option("--start", options->start,
+                     "Start at this time: seconds (2.5), timecode HH:MM:SS:FF or frames (123f)")
+      ->excludes(fields);
+  render->add_option("--duration", options->duration,
+                     "Render this long: seconds (2.5), timecode HH:MM:SS:FF or frames (123f)")
+      ->excludes(fields);
+  render->add_option("--audio", options->audio,
+                     "Sound of the output: input (the default), none or a scene ID (overrides the storyboard)");
+  render->add_option("--codec", options->codec, "Codec of a .mov output: prores (422 HQ, default) or dnxhr (HQX)");
   CLI::Option *preset =
       render->add_option("--preset", options->preset, "Copy archive/NAME.prf over the settings file first");
   render->add_option("--preset-description", options->presetDescription,

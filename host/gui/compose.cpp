@@ -3,10 +3,10 @@
 // the video monitor.
 #include <algorithm>
 
-#include "host/control.hpp"
+#include "host/settings/settings.hpp"
 #include "host/gui/theme.hpp"
 #include "host/gui/toolkit.hpp"
-#include "host/images/yuv.hpp"
+#include "host/media/yuv.hpp"
 #include "host/support/png.hpp"
 
 namespace vxhost::gui {

@@ -1,7 +1,7 @@
 // The toolkit's state, its lookups, live counts and reset.
 #include "host/gui/gui_state.hpp"
 
-#include "host/control.hpp"
+#include "host/settings/settings.hpp"
 #include "host/gui/gui.hpp"
 #include "host/images/images.hpp"
 

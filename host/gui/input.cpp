@@ -2,7 +2,7 @@
 // and the close request, as every backend delivers them.
 #include <algorithm>
 
-#include "host/control.hpp"
+#include "host/settings/settings.hpp"
 #include "host/gui/keys.hpp"
 #include "host/gui/toolkit.hpp"
 #include "vxhost/orvexares.h"

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <set>
 
-#include "host/control.hpp"
+#include "host/settings/settings.hpp"
 #include "host/gui/theme.hpp"
 #include "host/gui/toolkit.hpp"
 

@@ -2,7 +2,7 @@
 // with hot spots, and the virtual pointer for endless drags.
 #include <algorithm>
 
-#include "host/control.hpp"
+#include "host/settings/settings.hpp"
 #include "host/gui/toolkit.hpp"
 
 namespace vxhost::gui {

@@ -11,7 +11,7 @@
 #include <thread>
 #include <utility>
 
-#include "host/control.hpp"
+#include "host/settings/settings.hpp"
 #include "host/gui/theme.hpp"
 #include "host/gui/toolkit.hpp"
 #include "host/media/output.hpp"

@@ -6,10 +6,10 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "host/control.hpp"
+#include "host/settings/settings.hpp"
 #include "host/gui/keys.hpp"
 #include "host/gui/toolkit.hpp"
-#include "host/images/yuv.hpp"
+#include "host/media/yuv.hpp"
 #include "host/text/utf.hpp"
 
 namespace vxhost::gui {

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "host/images/yuv.hpp"
+#include "host/media/yuv.hpp"
 
 namespace vxhost::gui::theme {
 

@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <new>
 
-#include "host/control.hpp"
+#include "host/settings/settings.hpp"
 #include "vxhost/orvexagui.h"
 
 namespace vxhost {

@@ -7,7 +7,7 @@
 #include <string>
 #include <system_error>
 
-#include "host/control.hpp"
+#include "host/settings/settings.hpp"
 #include "host/state.hpp"
 #include "vxhost/logger.h"
 

@@ -1,6 +1,6 @@
 // The colour matrix of video in and out. Frames of up to 576 lines are
 // BT.601, taller frames BT.709, both studio range in 0xYYUUVVAA words.
-// BT.601 is the host's RGB conversion (host/images/yuv.hpp); BT.709 uses the
+// BT.601 is the host's RGB conversion (host/media/yuv.hpp); BT.709 uses the
 // same 8-bit integer form, with rows that sum to 220 (Y) and 0 (U, V) so that
 // greys keep neutral chroma:
 //

@@ -16,9 +16,11 @@
 #include <string>
 #include <vector>
 
-#include "host/control.hpp"
+#include "host/settings/settings.hpp"
 
 namespace vxhost {
+
+class AudioTrack;
 
 class OutputError : public std::runtime_error {
 public:
@@ -26,10 +28,13 @@ public:
 };
 
 enum class OutputKind {
-  y4m,       // ".y4m": 4:4:4 8-bit (C444), top field first, exact
+  y4m,       // ".y4m": 4:4:4 8-bit (C444), the format's field order, exact
+  y4mStdout, // "-": Y4M as above on standard output
   mkv,       // ".mkv": FFV1 4:4:4, lossless
-  mp4,       // ".mp4": H.264 (libx264) or else MPEG-4 Visual, 4:2:0, interlaced
+  mp4,       // ".mp4": H.264 (libx264) or else MPEG-4 Visual, 4:2:0
+  mov,       // ".mov": ProRes 422 HQ (or DNxHR HQX), 10-bit 4:2:2
   pngFrames, // a folder, or a file pattern with one %d / %0Nd: one RGB PNG per frame
+  pngStill,  // "NAME.png": one RGB PNG of a one-frame render
   discard    // "/dev/null": frames are taken and dropped
 };
 
@@ -80,10 +85,29 @@ private:
   std::vector<uint32_t> black_; // one line
 };
 
-// A writer for `name` (see outputKind) at `format`'s size, rate and pixel
-// aspect. PNG frames are numbered from `firstFrame`. Checks at once that the
-// target's folder exists and can be written. Throws OutputError.
-std::unique_ptr<FrameWriter> openWriter(const std::string &name, const Format &format, int firstFrame = 0);
+// The video codec of a ".mov" output.
+enum class MovCodec { prores, dnxhr };
+
+struct WriterOptions {
+  // The render's first frame: PNG frames are numbered from it, and video
+  // files starting after frame 0 carry it as their start timecode.
+  int firstFrame = 0;
+  MovCodec movCodec = MovCodec::prores;
+  // The sound, from the render's first frame on: AAC in MP4, PCM in
+  // Matroska and MOV, as long as the frames written. Other outputs hold no
+  // sound and leave it out. Null: no audio track.
+  std::shared_ptr<AudioTrack> audio;
+};
+
+// Whether outputs of this kind hold an audio track.
+bool holdsAudio(OutputKind kind);
+
+// A writer for `name` (see outputKind) at `format`'s size, rate, pixel
+// aspect and field order. Checks at once that the target's folder exists and
+// can be written; a folder of frames named with a final '/' is made when
+// missing (its parent must exist). Throws OutputError.
+std::unique_ptr<FrameWriter> openWriter(const std::string &name, const Format &format,
+                                        const WriterOptions &options = {});
 
 // The encoder an ".mp4" output uses: "libx264" when libavcodec has it, else "mpeg4".
 std::string mp4EncoderName();

@@ -100,8 +100,8 @@ public:
   // A still pattern: `frame` is every frame.
   PatternSource(int length, std::vector<uint32_t> frame) : length_(length), frame_(std::move(frame)) {}
   // The moving gradient, drawn on demand.
-  PatternSource(int length, int width, int height)
-      : length_(length), width_(width), height_(height), moving_(true),
+  PatternSource(int length, int width, int height, int first)
+      : length_(length), width_(width), height_(height), first_(first), moving_(true),
         frame_(size_t(width) * height) {}
 
   int length() const override { return length_; }
@@ -110,7 +110,7 @@ public:
     if (index < 0 || index >= length_)
       return nullptr;
     if (moving_ && index != drawn_) {
-      drawGradient(frame_, width_, height_, index);
+      drawGradient(frame_, width_, height_, first_ + index);
       drawn_ = index;
     }
     return frame_.data();
@@ -119,6 +119,7 @@ public:
 private:
   int length_;
   int width_ = 0, height_ = 0;
+  int first_ = 0; // the pattern's frame number shown as frame 0
   bool moving_ = false;
   int drawn_ = -1;
   std::vector<uint32_t> frame_;
@@ -132,11 +133,11 @@ bool isPatternName(const std::string &name) {
   return startsWith(name, "pattern:") || startsWith(name, "colour:") || startsWith(name, "color:");
 }
 
-std::shared_ptr<ClipSource> openPattern(const std::string &name, int length, const Format &format) {
+std::shared_ptr<ClipSource> openPattern(const std::string &name, int length, const Format &format, int first) {
   const int width = format.width, height = format.height;
   const Matrix matrix = matrixForHeight(height);
   if (name == "pattern:gradient")
-    return std::make_shared<PatternSource>(length, width, height);
+    return std::make_shared<PatternSource>(length, width, height, first);
   std::vector<uint32_t> frame(size_t(width) * height);
   if (name == "pattern:bars") {
     drawBars(frame, width, height, matrix);

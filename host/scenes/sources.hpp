@@ -9,7 +9,9 @@
 #include <stdexcept>
 #include <string>
 
-#include "host/control.hpp"
+#include "host/media/frame_convert.hpp"
+#include "host/scenes/timecode.hpp"
+#include "host/settings/settings.hpp"
 
 namespace vxhost {
 
@@ -33,8 +35,9 @@ bool isPatternName(const std::string &name);
 // A built-in clip of `length` frames: "pattern:bars" (75 % colour bars),
 // "pattern:gradient" (a moving gradient with the frame number drawn on it),
 // "pattern:solid:#RRGGBB" or "colour:#RRGGBB" (one colour). Throws
-// SourceError for an unknown pattern or a malformed colour.
-std::shared_ptr<ClipSource> openPattern(const std::string &name, int length, const Format &format);
+// SourceError for an unknown pattern or a malformed colour. The moving
+// gradient starts at its frame `first`.
+std::shared_ptr<ClipSource> openPattern(const std::string &name, int length, const Format &format, int first = 0);
 
 struct MediaOptions {
   // Frames asked for: a video is cut to this many (never lengthened); 0 takes
@@ -42,6 +45,13 @@ struct MediaOptions {
   int length = 0;
   // The length of a still image (a file holding one picture).
   int stillLength = 1;
+  // The in-point: the clip's first frame shown is the one at this time
+  // (format frames after the clip's start).
+  FrameTime start;
+  // How pictures of another shape fill the frame.
+  Fit fit = Fit::fill;
+  // Pictures keep their alpha (scenes); else they are opaque (the input).
+  bool keepAlpha = false;
   // Decoded frames kept for going back; at least two frames are always kept.
   std::size_t cacheBytes = std::size_t{128} << 20;
 };

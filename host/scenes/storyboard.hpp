@@ -5,12 +5,15 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include "host/control.hpp"
-#include "host/scenes/json_check.hpp"
+#include <nlohmann/json_fwd.hpp>
+
+#include "host/settings/settings.hpp"
+#include "host/support/json_check.hpp"
 #include "host/scenes/sources.hpp"
 
 namespace vxhost {
@@ -24,6 +27,15 @@ struct SceneEntry {
   std::string source; // as written: a path, "pattern:…" or "colour:…"
   int length = 0;     // frames asked for; 0 when not given
   std::string name;   // shown by the scene requester: as given, else the clip's file name or pattern
+  FrameTime start;    // in-point: format frames into the clip
+  Fit fit = Fit::fill;
+};
+
+// Whose sound the output carries.
+struct AudioChoice {
+  enum Kind { input, scene, none } kind = input;
+  int32_t sceneId = 0;    // for kind scene
+  bool asked = false;     // written out (storyboard or command line), not the default
 };
 
 struct Storyboard {
@@ -32,7 +44,17 @@ struct Storyboard {
   std::string input;
   int length = 0; // the effect's length in frames
   std::vector<SceneEntry> scenes;
+  AudioChoice audio;
 };
+
+// "input", "none" or a scene ID of the board (as a number, or its digits in
+// a string); nothing for anything else. `value` is the JSON value or the
+// command line's text.
+std::optional<AudioChoice> audioChoiceOf(const nlohmann::json &value, const Storyboard &board);
+
+// A clip name resolved as the storyboard resolves it: relative paths
+// against the storyboard's folder.
+std::filesystem::path clipPath(const Storyboard &board, const std::string &name);
 
 // Reads and checks a storyboard file: JSON syntax, known keys only, every
 // required key present with a value in range, scene IDs 1 to 32767 and

@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <string>
 
-#include "host/textures/png_reader.hpp"
+#include "host/media/png.hpp"
 
 namespace vxhost {
 

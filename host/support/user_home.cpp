@@ -5,7 +5,7 @@
 #include <stdexcept>
 #include <system_error>
 
-#include "host/control.hpp"
+#include "host/settings/settings.hpp"
 
 namespace vxhost {
 

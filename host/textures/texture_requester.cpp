@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "host/control.hpp"
+#include "host/settings/settings.hpp"
 #include "host/gui/keys.hpp"
 #include "host/gui/toolkit.hpp"
 #include "host/images/image_handles.hpp"
@@ -17,7 +17,7 @@
 #include "host/images/scale.hpp"
 #include "host/requesters/modal.hpp"
 #include "host/text/utf.hpp"
-#include "host/textures/texture_library.hpp"
+#include "host/textures/txlib.hpp"
 #include "vxhost/orvexareq.h"
 #include "vxhost/vxlstlib.h"
 

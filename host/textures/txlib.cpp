@@ -6,14 +6,14 @@
 #include <memory>
 #include <new>
 
-#include "host/control.hpp"
+#include "host/settings/settings.hpp"
 #include "host/images/image_handles.hpp"
 #include "host/images/images.hpp"
-#include "host/images/yuv.hpp"
+#include "host/media/yuv.hpp"
 #include "host/state.hpp"
 #include "host/support/home_path.hpp"
-#include "host/textures/png_reader.hpp"
-#include "host/textures/texture_library.hpp"
+#include "host/media/png.hpp"
+#include "host/textures/txlib.hpp"
 #include "host/textures/texture_pixels.hpp"
 #include "host/textures/texture_requester.hpp"
 #include "vxhost/txlib.h"

@@ -14,7 +14,7 @@
 #include <string>
 
 #include "entry/module.hpp"
-#include "host/control.hpp"
+#include "host/settings/settings.hpp"
 #include "vxhost/orvexares.h"
 
 namespace fuzzing {

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "fuzz_env.hpp"
-#include "host/textures/png_reader.hpp"
+#include "host/media/png.hpp"
 #include "vxhost/oplibcommon.h"
 #include "vxhost/txlib.h"
 

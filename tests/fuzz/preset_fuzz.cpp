@@ -4,7 +4,7 @@
 #include <string>
 
 #include "fuzz_env.hpp"
-#include "host/scenes/json_check.hpp"
+#include "host/support/json_check.hpp"
 #include "preset/description.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {

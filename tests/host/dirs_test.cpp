@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "operator/temp_home.hpp"
+#include "support/sandbox.hpp"
 #include "vxhost/qvsupport.h"
 
 namespace {

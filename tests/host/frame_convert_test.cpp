@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "host/media/colour.hpp"
-#include "host/scenes/frame_convert.hpp"
+#include "host/media/frame_convert.hpp"
 
 using namespace vxhost;
 

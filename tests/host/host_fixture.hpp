@@ -4,9 +4,9 @@
 
 #include <gtest/gtest.h>
 
-#include "host/control.hpp"
+#include "host/settings/settings.hpp"
 #include "host/gui/gui.hpp"
-#include "operator/temp_home.hpp"
+#include "support/sandbox.hpp"
 
 class HostTest : public ::testing::Test {
 protected:

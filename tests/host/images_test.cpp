@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "host/images/scale.hpp"
-#include "host/images/yuv.hpp"
+#include "host/media/yuv.hpp"
 #include "host_fixture.hpp"
 #include "operator/support/handles.hpp"
 #include "vxhost/orvexagui.h"

@@ -104,7 +104,9 @@ TEST_F(OutputTest, Mp4IsInterlacedAtTheStoryboardsRate) {
 TEST_F(OutputTest, PngFramesAreRgbFilesNumberedByFrame) {
   frames_.assign(2, Frame(16 * 8, rgbToYuva(255, 0, 0, Matrix::bt601)));
   std::filesystem::create_directory(home_.path() / "frames");
-  auto writer = openWriter(path("frames"), format_, 7);
+  WriterOptions numbered;
+  numbered.firstFrame = 7;
+  auto writer = openWriter(path("frames"), format_, numbered);
   for (const Frame &frame : frames_)
     writer->write(frame.data());
   EXPECT_FALSE(std::filesystem::exists(home_.path() / "frames/00007.png")); // not before finish()
@@ -126,7 +128,9 @@ TEST_F(OutputTest, PngFramesAreRgbFilesNumberedByFrame) {
 TEST_F(OutputTest, AnUnfinishedOutputLeavesNothingAndKeepsAnOldFile) {
   media_fixture::writeFile(path("old.y4m"), "previous render");
   std::filesystem::create_directory(home_.path() / "frames");
-  for (const char *name : {"old.y4m", "new.mkv", "new.mp4", "frames/", "shot%02d.png"}) {
+  // "made/" is a folder the writer makes: removed again with its frames.
+  for (const char *name : {"old.y4m", "new.mkv", "new.mp4", "new.mov", "still.png", "frames/", "made/",
+                           "shot%02d.png"}) {
     SCOPED_TRACE(name);
     auto writer = openWriter(path(name), format_);
     writer->write(frames_[0].data());
@@ -141,7 +145,7 @@ TEST_F(OutputTest, BadOutputNamesAreRefusedBeforeAnythingIsWritten) {
     std::string name;
     const char *what;
   } cases[] = {
-      {path("missing/out.mp4"), "does not exist"}, {path("missing/"), "does not exist"},
+      {path("missing/out.mp4"), "does not exist"}, {path("missing/deeper/"), "does not exist"},
       {path("out.avi"), "unknown kind of output"}, {path("shot%s.png"), "one %d or %0Nd"},
       {path("shot%d%d.png"), "one %d or %0Nd"},    {path("shot%05d.jpg"), "one %d or %0Nd"},
   };

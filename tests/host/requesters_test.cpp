@@ -14,7 +14,7 @@
 #include "host/requesters/file_names.hpp"
 #include "host/support/png.hpp"
 #include "host/text/utf.hpp"
-#include "host/textures/texture_library.hpp"
+#include "host/textures/txlib.hpp"
 #include "host_fixture.hpp"
 #include "vxhost/orvexa2.h"
 #include "vxhost/orvexareq.h"

@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <memory>
+#include <tuple>
 
 #include <nlohmann/json.hpp>
 
@@ -84,6 +85,35 @@ TEST_F(StoryboardTest, ReadsAValidStoryboard) {
 
   board["format"]["rate"] = 50;
   EXPECT_EQ(loadStoryboard(write(board.dump())).format.rateNum, 50);
+
+  // Decimal rates: NTSC's within 0.01 of N * 1000 / 1001, others as written.
+  for (const auto &[text, num, den] : std::vector<std::tuple<const char *, int, int>>{
+           {"29.97", 30000, 1001}, {"59.94", 60000, 1001}, {"23.976", 24000, 1001}, {"23.98", 24000, 1001},
+           {"12.5", 25, 2}, {"25.0", 25, 1}, {"5.0", 5, 1}}) {
+    board["format"]["rate"] = text;
+    const Format f = loadStoryboard(write(board.dump())).format;
+    EXPECT_EQ(f.rateNum, num) << text;
+    EXPECT_EQ(f.rateDen, den) << text;
+  }
+
+  // Scan, fit, in-points and the audio's choice.
+  board["format"]["rate"] = "25/1";
+  board["format"]["scan"] = "bff";
+  board["scenes"][1]["fit"] = "crop";
+  board["scenes"][1]["start"] = "00:00:01:05";
+  board["scenes"][2]["start"] = 0.5;
+  board["audio"] = 7;
+  const Storyboard more = loadStoryboard(write(board.dump()));
+  EXPECT_EQ(more.format.scan, Scan::bff);
+  EXPECT_EQ(more.scenes[0].fit, Fit::fill);
+  EXPECT_EQ(more.scenes[1].fit, Fit::crop);
+  EXPECT_EQ(more.scenes[1].start.floorFrame(), 25 + 5);
+  EXPECT_EQ(more.scenes[2].start.num, 25); // half a second: 12.5 frames
+  EXPECT_EQ(more.scenes[2].start.den, 2);
+  EXPECT_EQ(more.audio.kind, AudioChoice::scene);
+  EXPECT_EQ(more.audio.sceneId, 7);
+  EXPECT_TRUE(more.audio.asked);
+  EXPECT_FALSE(loadStoryboard(write(validBoard().dump())).audio.asked);
 }
 
 TEST_F(StoryboardTest, EveryErrorNamesTheFileTheKeyAndWhatIsWrong) {
@@ -111,8 +141,15 @@ TEST_F(StoryboardTest, EveryErrorNamesTheFileTheKeyAndWhatIsWrong) {
       {[](json &b) { b["scenes"][0].erase("source"); }, "scenes[0].source", "missing"},
       {[](json &b) { b["scenes"][0]["source"] = "clips/b.mp4"; }, "scenes[0].source", "clips/b.mp4: no such file"},
       {[](json &b) { b["scenes"][1]["length"] = -2; }, "scenes[1].length", "-2 is outside 1.."},
-      {[](json &b) { b["scenes"][1]["start"] = 3; }, "scenes[1].start", "unknown key"},
       {[](json &b) { b["scenes"][1]["name"] = ""; }, "scenes[1].name", "must be a non-empty string"},
+      {[](json &b) { b["scenes"][1]["start"] = "1:2"; }, "scenes[1].start", "bad time \"1:2\""},
+      {[](json &b) { b["scenes"][1]["start"] = -1; }, "scenes[1].start", "bad time -1"},
+      {[](json &b) { b["scenes"][1]["zoom"] = 3; }, "scenes[1].zoom", "unknown key"},
+      {[](json &b) { b["scenes"][1]["fit"] = "stretch"; }, "scenes[1].fit", "unknown fit \"stretch\""},
+      {[](json &b) { b["format"]["scan"] = "interlaced"; }, "format.scan", "unknown scan \"interlaced\""},
+      {[](json &b) { b["format"]["rate"] = "29.97.1"; }, "format.rate", "bad rate"},
+      {[](json &b) { b["audio"] = 99; }, "audio", "bad audio 99"},
+      {[](json &b) { b["audio"] = "music"; }, "audio", "bad audio \"music\""},
   };
   for (const auto &c : cases) {
     json board = validBoard();

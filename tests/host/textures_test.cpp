@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "host/control.hpp"
-#include "host/textures/png_reader.hpp"
-#include "host/textures/texture_library.hpp"
+#include "host/settings/settings.hpp"
+#include "host/media/png.hpp"
+#include "host/textures/txlib.hpp"
 #include "vxhost/txlib.h"
 
 namespace {

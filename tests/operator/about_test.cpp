@@ -7,7 +7,7 @@
 
 #include "entry/about.hpp"
 #include "entry/module.hpp"
-#include "temp_home.hpp"
+#include "support/sandbox.hpp"
 #include "vxhost/orvexares.h"
 
 namespace tileron {

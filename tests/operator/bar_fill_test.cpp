@@ -12,7 +12,7 @@
 
 #include "bar/bar_fill.hpp"
 #include "engine/kernels.hpp"
-#include "host/textures/texture_library.hpp"
+#include "host/textures/txlib.hpp"
 #include "kernel_fixture.hpp"
 
 namespace tileron {

@@ -25,10 +25,10 @@
 #include "engine/split_mask.hpp"
 #include "entry/entry.hpp"
 #include "entry/module.hpp"
-#include "host/control.hpp"
+#include "host/settings/settings.hpp"
 #include "host/gui/gui.hpp"
 #include "operator/fixtures/mask_fixture.hpp"
-#include "operator/temp_home.hpp"
+#include "support/sandbox.hpp"
 #include "vxhost/orvexares.h"
 
 namespace testing_support {

@@ -16,7 +16,7 @@
 #include "entry/module.hpp"
 #include "entry/tag_list.hpp"
 #include "operator/fixtures/mask_fixture.hpp"
-#include "temp_home.hpp"
+#include "support/sandbox.hpp"
 #include "vxhost/operator.h"
 #include "vxhost/orvexares.h"
 

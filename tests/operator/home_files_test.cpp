@@ -9,7 +9,7 @@
 #include <limits>
 
 #include "support/home_files.hpp"
-#include "temp_home.hpp"
+#include "support/sandbox.hpp"
 
 namespace tileron {
 namespace {

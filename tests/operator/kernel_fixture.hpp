@@ -8,9 +8,9 @@
 #include <memory>
 #include <vector>
 
-#include "host/control.hpp"
+#include "host/settings/settings.hpp"
 #include "support/handles.hpp"
-#include "temp_home.hpp"
+#include "support/sandbox.hpp"
 
 namespace testing_support {
 

@@ -11,9 +11,9 @@
 #include "engine/compositing.hpp"
 #include "engine/split_mask.hpp"
 #include "entry/module.hpp"
-#include "host/control.hpp"
+#include "host/settings/settings.hpp"
 #include "operator/fixtures/mask_fixture.hpp"
-#include "operator/temp_home.hpp"
+#include "support/sandbox.hpp"
 #include "vxhost/orvexares.h"
 
 namespace tileron {

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "editor/presets.hpp"
-#include "operator/temp_home.hpp"
+#include "support/sandbox.hpp"
 
 namespace tileron {
 namespace {

@@ -10,9 +10,9 @@
 #include "engine/split_mask.hpp"
 #include "entry/entry.hpp"
 #include "entry/module.hpp"
-#include "host/control.hpp"
+#include "host/settings/settings.hpp"
 #include "operator/fixtures/mask_fixture.hpp"
-#include "operator/temp_home.hpp"
+#include "support/sandbox.hpp"
 #include "support/report.hpp"
 #include "vxhost/operator.h"
 

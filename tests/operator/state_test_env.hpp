@@ -15,8 +15,8 @@
 #include <vector>
 
 #include "entry/module.hpp"
-#include "host/control.hpp"
-#include "operator/temp_home.hpp"
+#include "host/settings/settings.hpp"
+#include "support/sandbox.hpp"
 #include "support/report.hpp"
 #include "vxhost/orvexares.h"
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "host/control.hpp"
+#include "host/settings/settings.hpp"
 #include "masks/xml.hpp"
 #include "support/report.hpp"
 

@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "host/control.hpp"
+#include "host/settings/settings.hpp"
 #include "host/gui/gui.hpp"
-#include "host/images/yuv.hpp"
+#include "host/media/yuv.hpp"
 #include "host/support/png.hpp"
 #include "vxhost/orvexagui.h"
 #include "vxhost/orvexamsgq.h"

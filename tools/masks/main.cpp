@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "host/control.hpp"
+#include "host/settings/settings.hpp"
 #include "host/support/command_line.hpp"
 #include "host/support/user_home.hpp"
 #include "install.hpp"

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "host/images/yuv.hpp"
+#include "host/media/yuv.hpp"
 #include "session.hpp"
 
 namespace tileron::maskstool {

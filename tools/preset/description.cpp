@@ -6,10 +6,10 @@
 #include <cstdio>
 #include <cstring>
 
-#include "host/control.hpp"
+#include "host/settings/settings.hpp"
 #include "host/media/colour.hpp"
-#include "host/scenes/json_check.hpp"
-#include "host/textures/texture_library.hpp"
+#include "host/support/json_check.hpp"
+#include "host/textures/txlib.hpp"
 
 namespace tileron::preset {
 namespace {

@@ -14,11 +14,11 @@
 #include <iterator>
 
 #include "description.hpp"
-#include "host/control.hpp"
+#include "host/settings/settings.hpp"
 #include "host/media/output.hpp"
 #include "host/support/command_line.hpp"
 #include "host/support/user_home.hpp"
-#include "host/textures/texture_library.hpp"
+#include "host/textures/txlib.hpp"
 #include "preset.hpp"
 
 namespace {

@@ -10,7 +10,7 @@
 
 #include "engine/split_mask.hpp"
 #include "entry/module.hpp"
-#include "host/control.hpp"
+#include "host/settings/settings.hpp"
 #include "host/media/output.hpp"
 #include "host/support/user_home.hpp"
 #include "vxhost/orvexares.h"

@@ -14,13 +14,13 @@
 #include <string>
 #include <vector>
 
-#include "host/control.hpp"
+#include "host/settings/settings.hpp"
 #include "host/gui/gui.hpp"
 #include "host/gui/keys.hpp"
-#include "host/images/yuv.hpp"
+#include "host/media/yuv.hpp"
 #include "host/scenes/sources.hpp"
 #include "host/support/png.hpp"
-#include "host/textures/texture_library.hpp"
+#include "host/textures/txlib.hpp"
 #include "vxhost/orvexa2.h"
 #include "vxhost/orvexareq.h"
 #include "vxhost/txlib.h"

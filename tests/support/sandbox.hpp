@@ -9,7 +9,7 @@
 #include <string>
 #include <system_error>
 
-#include "host/control.hpp"
+#include "host/settings/settings.hpp"
 
 namespace testing_support {
 

@@ -1,4 +1,4 @@
-#include "host/textures/png_reader.hpp"
+#include "host/media/png.hpp"
 
 #include <spng.h>
 #include <sys/stat.h>

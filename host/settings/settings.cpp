@@ -1,6 +1,6 @@
 // The host's own settings: home, language, resources, format, screen, scenes,
 // input and output of fields, reset.
-#include "host/control.hpp"
+#include "host/settings/settings.hpp"
 
 #include <cctype>
 #include <cerrno>

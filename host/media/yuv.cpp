@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <charconv>
 
-#include "host/images/yuv.hpp"
+#include "host/media/yuv.hpp"
 
 namespace vxhost {
 

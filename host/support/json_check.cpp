@@ -1,4 +1,4 @@
-#include "host/scenes/json_check.hpp"
+#include "host/support/json_check.hpp"
 
 #include <algorithm>
 #include <climits>

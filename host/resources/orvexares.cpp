@@ -11,9 +11,9 @@
 #include <system_error>
 #include <vector>
 
-#include "host/images/yuv.hpp"
+#include "host/media/yuv.hpp"
 #include "host/state.hpp"
-#include "host/textures/png_reader.hpp"
+#include "host/media/png.hpp"
 #include "host/text/utf.hpp"
 #include "vxhost/orvexagui.h"
 #include "vxhost/orvexares.h"

@@ -33,12 +33,26 @@ std::filesystem::path textureDir();
 
 // ---- video format -----------------------------------------------------------
 
+// How the two fields of a frame lie in time. Fields are numbered in time
+// order: field t belongs to frame t / 2 either way.
+enum class Scan {
+  tff,        // top field (lines 0, 2, …) first
+  bff,        // bottom field (lines 1, 3, …) first
+  progressive // both fields show the same instant
+};
+
 struct Format {
   int width = 720;          // frame width
   int height = 576;         // frame height (a field is height / 2 lines)
   int pixelAspect = 1000;   // per mille
   int rateNum = 25, rateDen = 1;
+  Scan scan = Scan::tff;
 };
+// The lines of field t: 0 for the top field (lines 0, 2, …), 1 for the bottom one.
+constexpr int fieldParity(const Format &format, int64_t field) {
+  return int(field & 1) ^ (format.scan == Scan::bff ? 1 : 0);
+}
+constexpr bool isInterlaced(const Format &format) { return format.scan != Scan::progressive; }
 void setFormat(const Format &format);
 const Format &format();
 
@@ -93,6 +107,10 @@ public:
   // them out of frame(); a source that keeps its frames in another form
   // writes them straight from it, saving the whole frame's words.
   virtual bool field(int index, int parity, uint32_t *out);
+  // Field `number` in time order with lines `parity` (see fieldParity). The
+  // default takes frame number / 2; a clip at the field rate of an
+  // interlaced format gives each field a picture of its own instant.
+  virtual bool fieldAt(int number, int parity, uint32_t *out) { return field(number / 2, parity, out); }
 };
 // A source made of frames held in memory (each width x height of the format).
 std::shared_ptr<FrameSource> memorySource(std::vector<std::vector<uint32_t>> frames);

@@ -11,7 +11,7 @@ namespace vxhost {
 
 namespace {
 
-// Field `field` of `source` as a new kind-1 image, or null past its end, when
+// Field `field` (in time order) of `source` as a new kind-1 image, or null past its end, when
 // the frame cannot be had or when out of memory. The source writes every
 // row, so the image is not cleared first.
 OpImage *sourceField(FrameSource &source, int32_t field) {
@@ -21,7 +21,7 @@ OpImage *sourceField(FrameSource &source, int32_t field) {
   // Released on every way out but success, a throwing source included.
   std::unique_ptr<OpImage, void (*)(OpImage *)> image(allocUnclearedImage(f.width, f.height / 2, OP_KIND_YUVA),
                                                       opFreeImage);
-  if (!image || !source.field(field / 2, field % 2, reinterpret_cast<uint32_t *>(image->pixels)))
+  if (!image || !source.fieldAt(field, fieldParity(f, field), reinterpret_cast<uint32_t *>(image->pixels)))
     return nullptr;
   image->pixelAspect = static_cast<uint16_t>(f.pixelAspect);
   return image.release();
@@ -66,7 +66,7 @@ extern "C" OpImage *opGetField(int32_t source, int32_t field) {
     const int length = s.input->length();
     if (length <= 0)
       return nullptr;
-    // Past its end the input holds its last frame (with the field's parity).
+    // Past its end the input holds its last frame (with the field's place in time).
     if (field / 2 >= length)
       field = 2 * (length - 1) + field % 2;
     return sourceField(*s.input, field);

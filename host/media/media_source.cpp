@@ -10,6 +10,7 @@
 // usable times are decoded strictly in order and rewound to go back.
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <fstream>
 #include <list>
 #include <numeric>
@@ -17,7 +18,7 @@
 #include <unordered_map>
 #include <utility>
 
-#include "host/scenes/frame_convert.hpp"
+#include "host/media/frame_convert.hpp"
 #include "host/scenes/sources.hpp"
 
 namespace vxhost {
@@ -136,6 +137,18 @@ std::vector<PacketInfo> readToEnd(AVFormatContext *input, int stream, int64_t be
   return packets;
 }
 
+// The "DURATION" tag Matroska muxers write for each track ("HH:MM:SS.nnnnnnnnn"),
+// in the stream's time base; 0 when there is none.
+int64_t taggedDuration(const AVStream &stream) {
+  const AVDictionaryEntry *tag = av_dict_get(stream.metadata, "DURATION", nullptr, 0);
+  unsigned hours = 0, minutes = 0;
+  double seconds = 0;
+  if (!tag || std::sscanf(tag->value, "%u:%u:%lf", &hours, &minutes, &seconds) != 3)
+    return 0;
+  const double total = (hours * 60.0 + minutes) * 60.0 + seconds;
+  return int64_t(total / av_q2d(stream.time_base));
+}
+
 // Throws when the file is shorter than it says it is: fewer frames than its
 // header counts, its video ending well before the duration it announces, or
 // (Y4M, which has neither) bytes left over after the last whole frame.
@@ -155,9 +168,14 @@ void checkComplete(AVFormatContext *input, int stream, const std::vector<PacketI
       end = std::max(end, p.pts + std::max<int64_t>(p.duration, 0));
     }
   std::sort(times.begin(), times.end());
+  // The video's own duration: the stream's, else the one Matroska keeps in
+  // the track's tags, else the file's when the video is all it holds (with
+  // other streams the file's duration may be theirs).
   int64_t announced = AV_NOPTS_VALUE;
   if (s->duration != AV_NOPTS_VALUE && s->duration > 0)
     announced = s->duration;
+  else if (const int64_t tagged = taggedDuration(*s); tagged > 0)
+    announced = tagged;
   else if (input->nb_streams == 1 && input->duration != AV_NOPTS_VALUE && input->duration > 0 &&
            input->duration_estimation_method != AVFMT_DURATION_FROM_BITRATE) // a guess, not a promise
     announced = av_rescale_q(input->duration, AV_TIME_BASE_Q, s->time_base);
@@ -455,6 +473,15 @@ IndexReader indexReaderFor(const AVFormatContext *input) {
   return nullptr;
 }
 
+// The layout of a clip's pictures in the format's frames.
+PictureLayout layoutFor(const AVStream &stream, const Format &format, const MediaOptions &options) {
+  PictureLayout layout = layoutOfStream(stream);
+  layout.fit = options.fit;
+  layout.formatAspect = format.pixelAspect;
+  layout.keepAlpha = options.keepAlpha;
+  return layout;
+}
+
 class VideoSource : public ClipSource {
 public:
   VideoSource(av::InputPtr input, av::CodecPtr decoder, int stream, FrameIndex index, const Format &format,
@@ -463,14 +490,17 @@ public:
   int length() const override { return length_; }
   const uint32_t *frame(int index) override;
   bool field(int index, int parity, uint32_t *out) override;
+  bool fieldAt(int number, int parity, uint32_t *out) override;
   std::string takeFailure() override { return std::exchange(failure_, {}); }
 
 private:
   // The clip frame shown at frame `index` of the format's rate.
   int clipFrame(int index) const;
-  // The converted picture of frame `index`: cached, else decoded; null when
-  // it cannot be had.
-  const AVFrame *picture(int index);
+  // The number of format frames that show a clip frame.
+  int64_t framesShown() const;
+  // The converted picture of clip frame `clipIndex`: cached, else decoded;
+  // null when it cannot be had.
+  const AVFrame *picture(int clipIndex);
   const AVFrame *decode(int clipIndex);
   // Decodes forward until the picture of `clipIndex` is in frame_: false at
   // a picture past it or at the end.
@@ -497,6 +527,14 @@ private:
   std::vector<int64_t> keyTimes_; // times of the key frames, ascending
   int clipFrames_;
   int64_t rateNum_ = 1, rateDen_ = 1; // clip frames per format frame
+  FrameTime start_;                   // the in-point, in format frames
+  AVRational formatRate_;
+  // Each field of an interlaced format shows a clip frame of its own: the
+  // clip runs at the field rate (within 0.5 %), one clip frame per field.
+  bool fieldRate_ = false;
+  // The clip's frames come at uneven steps: frame t shows the last clip
+  // frame whose time is at or before t / rate after the first one's.
+  bool byTime_ = false;
   int length_;
   int nextIndex_ = -1;              // index of the picture the decoder gives next; -1: not positioned
   bool flushing_ = false;           // the demuxer is at its end and the decoder is being drained
@@ -508,14 +546,13 @@ private:
 VideoSource::VideoSource(av::InputPtr input, av::CodecPtr decoder, int stream, FrameIndex index,
                          const Format &format, const MediaOptions &options)
     : input_(std::move(input)), decoder_(std::move(decoder)), stream_(stream),
-      converter_(format.width, format.height),
+      converter_(format.width, format.height, layoutFor(*input_->streams[stream], format, options)),
       cache_(options.cacheBytes / (size_t(format.width) * format.height * 3)),
-      times_(std::move(index.times)), keyTimes_(std::move(index.keyTimes)), clipFrames_(int(index.frames)) {
+      times_(std::move(index.times)), keyTimes_(std::move(index.keyTimes)), clipFrames_(int(index.frames)),
+      start_(options.start), formatRate_{format.rateNum, format.rateDen} {
   // A clip at another rate is played at its own speed: format frame t shows
   // the clip frame at time t / format rate. Rates within 0.5 % of each other
-  // count as equal, so that rounded rates (2997/100) map one to one. A clip
-  // of variable rate is taken at its typical rate: the typical step between
-  // its frames' times, else what the container says.
+  // count as equal, so that rounded rates (2997/100) map one to one.
   const AVStream *s = input_->streams[stream_];
   AVRational clipRate = s->r_frame_rate.num > 0 && s->r_frame_rate.den > 0 ? s->r_frame_rate : s->avg_frame_rate;
   // The container's rate stands when its frame duration, rounded to the
@@ -525,38 +562,83 @@ VideoSource::VideoSource(av::InputPtr input, av::CodecPtr decoder, int stream, F
   const int64_t step = typicalStep(times_);
   if (step > 0 && (!rateKnown || std::abs(av_rescale_q(1, av_inv_q(clipRate), s->time_base) - step) > 1))
     av_reduce(&clipRate.num, &clipRate.den, s->time_base.den, step * s->time_base.num, INT32_MAX);
-  const AVRational formatRate{format.rateNum, format.rateDen};
-  if (clipRate.num > 0 && clipRate.den > 0 && std::abs(av_q2d(clipRate) / av_q2d(formatRate) - 1) > 0.005) {
-    rateNum_ = int64_t{clipRate.num} * formatRate.den;
-    rateDen_ = int64_t{clipRate.den} * formatRate.num;
+  // Steps off the typical one by more than a unit of rounding (and 1 %)
+  // make a clip of variable rate, placed by its frames' times.
+  for (size_t i = 1; i < times_.size() && step > 0 && !byTime_; ++i)
+    byTime_ = std::abs(times_[i] - times_[i - 1] - step) > std::max<int64_t>(1, step / 100);
+  const auto near = [](AVRational a, AVRational b) { return std::abs(av_q2d(a) / av_q2d(b) - 1) <= 0.005; };
+  const AVRational fieldRate{2 * format.rateNum, format.rateDen};
+  fieldRate_ = !byTime_ && isInterlaced(format) && rateKnown && near(clipRate, fieldRate);
+  if (!fieldRate_ && clipRate.num > 0 && clipRate.den > 0 && !near(clipRate, formatRate_)) {
+    rateNum_ = int64_t{clipRate.num} * formatRate_.den;
+    rateDen_ = int64_t{clipRate.den} * formatRate_.num;
     const int64_t g = std::gcd(rateNum_, rateDen_);
     rateNum_ /= g;
     rateDen_ /= g;
   }
-  // The number of format frames t whose clip frame t * num / den is below clipFrames_.
-  int64_t frames = (int64_t{clipFrames_} * rateDen_ + rateNum_ - 1) / rateNum_;
+  if (fieldRate_)
+    rateNum_ = 2, rateDen_ = 1;
+  int64_t frames = framesShown();
+  if (frames <= 0)
+    throw SourceError("its in-point lies past its end");
   if (options.length > 0)
     frames = std::min<int64_t>(frames, options.length);
   length_ = int(std::min<int64_t>(frames, INT32_MAX));
 }
 
+// Frame t's time in the clip is (t + start) format frames: with the in-point
+// start = sn / sd, clip frame floor((t sd + sn) rateNum / (sd rateDen)).
+// Products of 64-bit values are taken in 128 bits.
 int VideoSource::clipFrame(int index) const {
-  return int(std::min<int64_t>(int64_t{index} * rateNum_ / rateDen_, clipFrames_ - 1));
+  const int64_t sn = start_.num, sd = start_.den;
+  int64_t frame;
+  if (byTime_) {
+    // Time base units after the first frame: (t + start) / format rate seconds.
+    const AVRational tb = input_->streams[stream_]->time_base;
+    const __int128 num = (__int128(index) * sd + sn) * formatRate_.den * tb.den;
+    const __int128 den = __int128(sd) * formatRate_.num * tb.num;
+    const int64_t target = times_.front() + int64_t(num / den);
+    frame = int64_t(std::upper_bound(times_.begin(), times_.end(), target) - times_.begin()) - 1;
+  } else {
+    frame = int64_t((__int128(index) * sd + sn) * rateNum_ / (__int128(sd) * rateDen_));
+  }
+  return int(std::clamp<int64_t>(frame, 0, clipFrames_ - 1));
 }
 
-const AVFrame *VideoSource::picture(int index) {
-  if (index < 0 || index >= length_)
-    return nullptr;
-  const int clipIndex = clipFrame(index);
+int64_t VideoSource::framesShown() const {
+  const int64_t sn = start_.num, sd = start_.den;
+  __int128 num, den;
+  if (byTime_) {
+    // Frames t whose time (t + start) / rate lies before the end of the last
+    // clip frame: its time plus the step before it (the typical step may be
+    // another part's).
+    const AVRational tb = input_->streams[stream_]->time_base;
+    const int64_t lastStep = times_[times_.size() - 1] - times_[times_.size() - 2];
+    const int64_t span = times_.back() + lastStep - times_.front();
+    num = __int128(span) * tb.num * formatRate_.num * sd - __int128(sn) * tb.den * formatRate_.den;
+    den = __int128(tb.den) * formatRate_.den * sd;
+  } else {
+    // Frames t with (t sd + sn) rateNum < clipFrames sd rateDen.
+    num = __int128(clipFrames_) * sd * rateDen_ - __int128(sn) * rateNum_;
+    den = __int128(rateNum_) * sd;
+  }
+  if (num <= 0)
+    return 0;
+  return int64_t(std::min<__int128>((num + den - 1) / den, INT64_MAX));
+}
+
+const AVFrame *VideoSource::picture(int clipIndex) {
   if (const AVFrame *cached = cache_.find(clipIndex))
     return cached;
   return decode(clipIndex);
 }
 
 const uint32_t *VideoSource::frame(int index) {
+  if (index < 0 || index >= length_)
+    return nullptr;
   if (index == wordsIndex_)
     return words_.data();
-  const AVFrame *converted = picture(index);
+  const AVFrame *converted = picture(clipFrame(index));
   if (!converted)
     return nullptr;
   words_.resize(size_t(converted->width) * size_t(converted->height));
@@ -568,7 +650,23 @@ const uint32_t *VideoSource::frame(int index) {
 // The field's words come straight from the converted planes: no frame of
 // words is made only to be copied out of.
 bool VideoSource::field(int index, int parity, uint32_t *out) {
-  const AVFrame *converted = picture(index);
+  if (index < 0 || index >= length_)
+    return false;
+  const AVFrame *converted = picture(clipFrame(index));
+  if (!converted)
+    return false;
+  packLines(*converted, parity, 2, converted->height / 2, out);
+  return true;
+}
+
+// At the field rate field n shows clip frame n + 2 start (start in frames).
+bool VideoSource::fieldAt(int number, int parity, uint32_t *out) {
+  if (!fieldRate_)
+    return field(number / 2, parity, out);
+  if (number < 0 || number / 2 >= length_)
+    return false;
+  const int64_t frame = int64_t((__int128(number) * start_.den + 2 * __int128(start_.num)) / start_.den);
+  const AVFrame *converted = picture(int(std::min<int64_t>(frame, clipFrames_ - 1)));
   if (!converted)
     return false;
   packLines(*converted, parity, 2, converted->height / 2, out);
@@ -713,7 +811,8 @@ bool VideoSource::nextPicture() {
 
 // Decodes the one picture of a still from its packet (kept from the scan:
 // image pipes cannot seek back to read it again).
-std::vector<uint32_t> decodeStill(AVCodecContext *decoder, const AVPacket &packet, const Format &format) {
+std::vector<uint32_t> decodeStill(AVCodecContext *decoder, const AVPacket &packet, const Format &format,
+                                  const PictureLayout &layout) {
   av::FramePtr picture = av::makeFrame();
   int result = avcodec_send_packet(decoder, &packet);
   if (result >= 0)
@@ -722,7 +821,7 @@ std::vector<uint32_t> decodeStill(AVCodecContext *decoder, const AVPacket &packe
     result = avcodec_receive_frame(decoder, picture.get());
   if (result < 0)
     throw SourceError("its picture cannot be decoded (" + av::errorText(result) + ")");
-  FrameConverter converter(format.width, format.height);
+  FrameConverter converter(format.width, format.height, layout);
   av::FramePtr converted = av::makeFrame();
   if (!converter.convert(*picture, *converted))
     throw SourceError("its pixel format cannot be converted");
@@ -807,6 +906,12 @@ std::shared_ptr<ClipSource> openMediaFile(const std::filesystem::path &path, con
   int stream = -1;
   const AVCodec *codec = nullptr;
   av::InputPtr input = openInput(path, stream, codec);
+  // FFmpeg's own VP9 decoder leaves out the alpha that WebM keeps beside
+  // the picture; libvpx decodes it.
+  if (const AVDictionaryEntry *mode = av_dict_get(input->streams[stream]->metadata, "alpha_mode", nullptr, 0);
+      options.keepAlpha && codec->id == AV_CODEC_ID_VP9 && mode && std::string(mode->value) == "1")
+    if (const AVCodec *libvpx = avcodec_find_decoder_by_name("libvpx-vp9"))
+      codec = libvpx;
   av::CodecPtr decoder(avcodec_alloc_context3(codec));
   if (!decoder)
     throw std::bad_alloc();
@@ -836,7 +941,8 @@ std::shared_ptr<ClipSource> openMediaFile(const std::filesystem::path &path, con
 
   if (packets.size() == 1)
     return std::make_shared<StillSource>(std::max(options.stillLength, 0),
-                                         decodeStill(decoder.get(), *first, format));
+                                         decodeStill(decoder.get(), *first, format,
+                                                     layoutFor(*input->streams[stream], format, options)));
   return std::make_shared<VideoSource>(std::move(input), std::move(decoder), stream, indexOfPackets(packets), format,
                                        options);
 }
