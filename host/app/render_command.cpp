@@ -16,8 +16,12 @@ extern "C" {
 #include <libavutil/log.h>
 }
 
+#include "host/log/logger.hpp"
 #include "host/media/output.hpp"
+#include "host/reset.hpp"
+#include "host/scenes/registry.hpp"
 #include "host/scenes/storyboard.hpp"
+#include "host/settings/settings.hpp"
 #include "plugin.hpp"
 #include "vxhost/operator.h"
 
@@ -129,12 +133,7 @@ void installPreset(const fs::path &home, const std::string &name) {
 
 // The level-3 reports logged since the last call, one per line, for an error message.
 std::string reports() {
-  std::string text;
-  for (const LogRecord &record : takeLog())
-    if (record.level <= 3)
-      text += "\n  report: " + record.source + " line " + std::to_string(record.line) +
-              (record.text == " " ? "" : ": " + record.text);
-  return text + "\n  (the host's log: " + logPath().string() + ")";
+  return describeReports(takeLog()) + "\n  (the host's log: " + logPath().string() + ")";
 }
 
 // Progress on a terminal: fields done, fields per second, time left; at most

@@ -1,14 +1,57 @@
-// The toolkit's screen queries, the busy/standard pointer, the video plane
-// (cgmxYUVAtoOvl) and the video monitor output (cgWriteImage panel 1).
-#include <algorithm>
-#include <cstring>
+// orvexagui: the toolkit's screen queries, the busy/standard pointer, GUI
+// images, the toolkit's image set, the video plane (cgmxYUVAtoOvl) and the
+// video monitor output (cgWriteImage panel 1). The rest of the toolkit
+// (panels, elements, messages) is not built yet.
+#include "host/gui/orvexagui.hpp"
 
-#include "host/state.hpp"
-#include "vxhost/orvexagui.h"
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <new>
+
+#include "host/images/images.hpp"
+#include "host/settings/settings.hpp"
+#include "vxhost/orvexares.h"
 
 namespace vxhost {
 
 namespace {
+
+// The one GUI monitor's id.
+constexpr int32_t kGuiMonitor = 1;
+
+struct GuiState {
+  std::vector<uint32_t> overlay; // screen.width x screen.height
+  uint64_t overlayScreen = ~uint64_t{0}; // settingsChanges().screen it was made for
+  MonitorPicture monitor;
+  uint64_t monitorFormat = ~uint64_t{0}; // settingsChanges().format it was made for
+  CallCounts counts;
+  ResHandle guiResource = 0;   // the toolkit's image set, loaded on first use
+  uint64_t guiResourceDir = 0; // settingsChanges().resourceDir it was loaded for
+};
+
+GuiState &gui() {
+  static GuiState state;
+  return state;
+}
+
+// The monitor picture as it stands for the current format: a change of
+// format since it was made drops it.
+MonitorPicture &currentMonitor() {
+  GuiState &g = gui();
+  if (g.monitorFormat != settingsChanges().format) {
+    g.monitor = MonitorPicture{};
+    g.monitorFormat = settingsChanges().format;
+  }
+  return g.monitor;
+}
+
+void releaseGuiResource() {
+  GuiState &g = gui();
+  resFreeImages(g.guiResource);
+  g.guiResource = 0;
+}
 
 // Lays one YUVA word over another by the upper one's alpha: Y, U and V mix as
 // (s * a + d * (255 - a) + 127) / 255, the alpha becomes a + d_a * (255 - a) / 255
@@ -28,6 +71,30 @@ uint32_t over(uint32_t s, uint32_t d) {
 }
 
 } // namespace
+
+std::vector<uint32_t> &overlayPlane() {
+  GuiState &g = gui();
+  if (g.overlayScreen != settingsChanges().screen) {
+    const Screen &s = screen();
+    g.overlay.assign(size_t(s.width) * size_t(s.height), 0);
+    g.overlayScreen = settingsChanges().screen;
+  }
+  return g.overlay;
+}
+
+const MonitorPicture &monitorPicture() { return currentMonitor(); }
+
+CallCounts &callCounts() { return gui().counts; }
+
+void resetGui() {
+  releaseGuiResource();
+  GuiState &g = gui();
+  g.overlay.clear();
+  g.overlayScreen = ~uint64_t{0};
+  g.monitor = MonitorPicture{};
+  g.monitorFormat = ~uint64_t{0};
+  g.counts = CallCounts{};
+}
 
 } // namespace vxhost
 
@@ -51,18 +118,66 @@ extern "C" int32_t cgGetScreenHeight(void) { return screen().height; }
 
 extern "C" int32_t cgGetPixelAspect(int32_t) { return screen().pixelAspect; }
 
-extern "C" int32_t cgGetConnectedMonitors(void) { return screen().videoMonitor ? 3 : 0; }
+extern "C" int32_t cgGetConnectedMonitors(void) {
+  return screen().videoMonitor ? CG_VIDEO_MONITOR_CONNECTED : 0;
+}
 
-// This host has one GUI monitor.
-extern "C" int32_t cgGetDefaultMonitor(void) { return 1; }
+extern "C" int32_t cgGetDefaultMonitor(void) { return kGuiMonitor; }
 
 extern "C" int32_t cgGetFontHeightMonitor(int32_t) { return screen().fontHeight; }
 
 extern "C" int32_t cgGetAddHeight(void) { return screen().addHeight; }
 
+extern "C" ResHandle cgGetGuiResource(void) {
+  // The set comes from the resource folder in use; a new folder loads it anew.
+  GuiState &g = gui();
+  if (g.guiResource != 0 && g.guiResourceDir != settingsChanges().resourceDir)
+    releaseGuiResource();
+  if (g.guiResource == 0) {
+    g.guiResource = resLoadImages("gui");
+    g.guiResourceDir = settingsChanges().resourceDir;
+  }
+  return g.guiResource;
+}
+
 extern "C" void cgBusyPointer(void) { ++callCounts().busyPointer; }
 
 extern "C" void cgStandardPointer(void) { ++callCounts().standardPointer; }
+
+extern "C" CImage *cgAllocImage(int32_t kind, int32_t width, int32_t height) {
+  if (kind != CG_KIND_YUVA || !validImageSize(width, height))
+    return nullptr;
+  auto *image = new (std::nothrow) CImage{};
+  if (!image)
+    return nullptr;
+  image->pixels = static_cast<uint8_t *>(std::calloc(size_t(width) * size_t(height), sizeof(uint32_t)));
+  if (!image->pixels) {
+    delete image;
+    return nullptr;
+  }
+  image->kind = kind;
+  image->width = static_cast<int16_t>(width);
+  image->height = static_cast<int16_t>(height);
+  countImageMade();
+  return image;
+}
+
+extern "C" void cgFreeImage(CImage *image) {
+  if (!image)
+    return;
+  std::free(image->pixels);
+  delete image;
+  countImageReleased();
+}
+
+extern "C" CImage *cgConvertResImageToCImageAlpha(const ResImage *image, int32_t) {
+  if (!image || !image->pixels)
+    return nullptr;
+  CImage *out = cgAllocImage(CG_KIND_YUVA, image->width, image->height);
+  if (out)
+    std::memcpy(out->pixels, image->pixels, size_t(image->width) * size_t(image->height) * sizeof(uint32_t));
+  return out;
+}
 
 extern "C" void cgmxYUVAtoOvl(const void *pixels, int32_t, int32_t bytesPerRow, int32_t x, int32_t y,
                               int32_t width, int32_t height) {
@@ -83,13 +198,13 @@ extern "C" void cgmxYUVAtoOvl(const void *pixels, int32_t, int32_t bytesPerRow, 
 }
 
 extern "C" int32_t cgWriteImage(CgHandle panel, const CImage *image, int32_t x, int32_t y) {
-  HostState &s = hostState();
-  if (panel != 1 || !s.screen.videoMonitor || !image || !image->pixels)
+  const Format &f = format();
+  if (panel != CG_PANEL_VIDEO_MONITOR || !screen().videoMonitor || !image || !image->pixels)
     return 0;
-  MonitorPicture &m = s.monitor;
-  if (m.width != s.format.width || m.height != s.format.height) {
-    m.width = s.format.width;
-    m.height = s.format.height;
+  MonitorPicture &m = currentMonitor();
+  if (m.width != f.width || m.height != f.height) {
+    m.width = f.width;
+    m.height = f.height;
     m.pixels.assign(size_t(m.width) * size_t(m.height), 0);
   }
   const int32_t x0 = std::max(x, 0), y0 = std::max(y, 0);

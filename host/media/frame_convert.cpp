@@ -2,7 +2,7 @@
 
 #include <immintrin.h>
 
-#include "host/media/colour.hpp"
+#include "host/media/yuv.hpp"
 #include "host/support/cpu.hpp"
 
 extern "C" {

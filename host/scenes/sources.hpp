@@ -9,6 +9,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "host/scenes/registry.hpp"
 #include "host/settings/settings.hpp"
 
 namespace vxhost {

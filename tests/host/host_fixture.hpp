@@ -4,6 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include "host/gui/orvexagui.hpp"
+#include "host/images/images.hpp"
+#include "host/log/logger.hpp"
+#include "host/reset.hpp"
+#include "host/scenes/registry.hpp"
 #include "host/settings/settings.hpp"
 #include "support/sandbox.hpp"
 

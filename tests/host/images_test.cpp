@@ -63,15 +63,15 @@ TEST_F(ImagesTest, NewImagesAreClearedAndBadRequestsGiveNull) {
     EXPECT_EQ(opAllocImage(bad.width, bad.height, bad.kind, 0), nullptr)
         << bad.width << "x" << bad.height << " kind " << bad.kind;
   EXPECT_EQ(cgAllocImage(1, 4, 4), nullptr);
-  EXPECT_EQ(cgAllocImage(2, 0, 4), nullptr);
+  EXPECT_EQ(cgAllocImage(CG_KIND_YUVA, 0, 4), nullptr);
 }
 
 TEST_F(ImagesTest, LiveCountFollowsBothImageKinds) {
   const int before = vxhost::liveImageCount();
   OpImage *op = opAllocImage(8, 8, OP_KIND_8, 0);
-  CImage *gui = cgAllocImage(2, 5, 3);
+  CImage *gui = cgAllocImage(CG_KIND_YUVA, 5, 3);
   ASSERT_NE(gui, nullptr);
-  EXPECT_EQ(gui->kind, 2);
+  EXPECT_EQ(gui->kind, CG_KIND_YUVA);
   EXPECT_EQ(gui->width, 5);
   EXPECT_EQ(gui->height, 3);
   EXPECT_EQ(vxhost::liveImageCount(), before + 2);

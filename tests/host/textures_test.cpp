@@ -11,6 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "host/images/images.hpp"
+#include "host/log/logger.hpp"
+#include "host/reset.hpp"
 #include "host/settings/settings.hpp"
 #include "host/media/png.hpp"
 #include "host/textures/txlib.hpp"

@@ -8,7 +8,9 @@
 #include <memory>
 #include <vector>
 
-#include "host/settings/settings.hpp"
+#include "host/images/images.hpp"
+#include "host/log/logger.hpp"
+#include "host/reset.hpp"
 #include "support/handles.hpp"
 #include "support/sandbox.hpp"
 

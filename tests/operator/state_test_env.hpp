@@ -15,6 +15,9 @@
 #include <vector>
 
 #include "entry/module.hpp"
+#include "host/images/images.hpp"
+#include "host/log/logger.hpp"
+#include "host/reset.hpp"
 #include "host/settings/settings.hpp"
 #include "support/sandbox.hpp"
 #include "support/report.hpp"

@@ -10,6 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "host/images/images.hpp"
+#include "host/log/logger.hpp"
+#include "host/reset.hpp"
 #include "host/settings/settings.hpp"
 #include "masks/xml.hpp"
 #include "support/report.hpp"

@@ -9,6 +9,11 @@
 #include <string>
 #include <system_error>
 
+#include "host/gui/orvexagui.hpp"
+#include "host/images/images.hpp"
+#include "host/log/logger.hpp"
+#include "host/reset.hpp"
+#include "host/scenes/registry.hpp"
 #include "host/settings/settings.hpp"
 
 namespace testing_support {

@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "host/media/colour.hpp"
+#include "host/media/yuv.hpp"
 #include "host/support/json_check.hpp"
 
 namespace tileron::preset {

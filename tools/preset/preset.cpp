@@ -9,6 +9,8 @@
 
 #include "engine/split_mask.hpp"
 #include "entry/module.hpp"
+#include "host/log/logger.hpp"
+#include "host/scenes/registry.hpp"
 #include "host/settings/settings.hpp"
 #include "host/media/output.hpp"
 #include "vxhost/orvexares.h"
@@ -53,14 +55,7 @@ public:
   fs::path settingsFile() const { return root_ / "programs/tileron/prefs/tileron.prf"; }
 
   // The operator's error reports since the last call, for a message.
-  static std::string reports() {
-    std::string text;
-    for (const vxhost::LogRecord &record : vxhost::takeLog())
-      if (record.level <= 3)
-        text += "\n  report: " + record.source + " line " + std::to_string(record.line) +
-                (record.text == " " ? "" : ": " + record.text);
-    return text;
-  }
+  static std::string reports() { return vxhost::describeReports(vxhost::takeLog()); }
 
 private:
   fs::path root_;
