@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "commands.hpp"
+#include "operator/masks/pack_names.hpp"
 
 namespace vxhost::app {
 
@@ -23,10 +24,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// The catalogue's rule for a pack index: a visible file whose name holds ".dat".
+// A regular file the catalogue takes for a pack index.
 bool isPackIndex(const fs::directory_entry &file) {
-  const std::string name = file.path().filename().string();
-  return file.is_regular_file() && name[0] != '.' && name.find(".dat") != std::string::npos;
+  return file.is_regular_file() && tileron::isPackIndexName(file.path().filename().string());
 }
 
 [[noreturn]] void runMasksProgram(const std::vector<std::string> &arguments) {
