@@ -1,7 +1,7 @@
 // The rule that makes a file of the mask directory a pack index: a visible
 // file whose name holds ".dat". The catalogue, the mask tools and the host
-// program (which installs the bundled library into a home without packs) all
-// decide by it. Header only, standard library only, so the host can use it
+// (which installs the bundled library into a home without packs) all decide
+// by it. Header only, standard library only, so the host can use it
 // without the operator.
 #pragma once
 

@@ -1,24 +1,6 @@
-// Every host test runs with a fresh VXHOME and the host's defaults, and ends
-// with no live host image.
+// Every host test runs in the sandbox (tests/support/sandbox.hpp).
 #pragma once
 
-#include <gtest/gtest.h>
-
-#include "host/gui/orvexagui.hpp"
-#include "host/images/images.hpp"
-#include "host/log/logger.hpp"
-#include "host/reset.hpp"
-#include "host/scenes/registry.hpp"
-#include "host/settings/settings.hpp"
 #include "support/sandbox.hpp"
 
-class HostTest : public ::testing::Test {
-protected:
-  void SetUp() override { vxhost::reset(); }
-  void TearDown() override {
-    EXPECT_EQ(vxhost::liveImageCount(), 0);
-    vxhost::reset();
-  }
-
-  testing_support::TempHome home_;
-};
+using HostTest = testing_support::Sandbox;

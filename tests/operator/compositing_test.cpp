@@ -307,38 +307,37 @@ protected:
   }
 };
 
-TEST_F(ShowImageRect, EmptyPanelTableShowsTheWholeImage) {
-  auto image = numbered(20, 12);
-  showImageRect(image.get(), 0, 0, 20, 12, 6, 4, 0);
-  expectPlane(image.get(), 6, 4, [](int, int) { return true; });
-}
-
-TEST_F(ShowImageRect, PanelOverTheLowerThirdLeavesItOut) {
-  auto image = numbered(20, 12);
-  setPanelArea(0, 6, 4 + 8, 20, 4); // the image's lower third, full width
-  showImageRect(image.get(), 0, 0, 20, 12, 6, 4, 0);
-  expectPlane(image.get(), 6, 4, [](int, int y) { return y < 8; });
-}
-
-TEST_F(ShowImageRect, PanelsInsideAndBesideTheImage) {
-  auto image = numbered(20, 12);
-  setPanelArea(0, 6 + 4, 4 + 2, 6, 4); // a hole in the middle
-  setPanelArea(2, 0, 0, 8, 48);        // the image's two left columns
-  showImageRect(image.get(), 0, 0, 20, 12, 6, 4, 0);
-  expectPlane(image.get(), 6, 4, [](int x, int y) {
-    return x >= 2 && !(x >= 4 && x < 10 && y >= 2 && y < 6);
-  });
-}
-
-TEST_F(ShowImageRect, OddRectanglesAreWidenedInsideTheImage) {
-  auto image = numbered(20, 12);
-  showImageRect(image.get(), 3, 5, 4, 2, 0, 0, 0); // odd x and y: one more to the left and top
-  expectPlane(image.get(), 0, 0, [](int x, int y) { return x >= 2 && x < 8 && y >= 4 && y < 8; });
-
-  vxhost::overlayPlane().assign(64 * 48, 0);
-  auto odd = numbered(7, 5); // the odd last column and row are left out, never read past
-  showImageRect(odd.get(), 0, 0, 7, 5, 0, 0, 0);
-  expectPlane(odd.get(), 0, 0, [](int x, int y) { return x < 6 && y < 4; });
+// Each case: panels (index, x, y, width, height), the image, the rectangle
+// shown and the screen position, and which image pixels must be on the plane.
+TEST_F(ShowImageRect, PanelsAndOddRectangles) {
+  struct Case {
+    const char *what;
+    std::vector<std::array<int16_t, 5>> panels;
+    int imageWidth, imageHeight, x, y, width, height, screenX, screenY;
+    bool (*shown)(int x, int y);
+  };
+  const Case cases[] = {
+      {"an empty panel table shows the whole image", {}, 20, 12, 0, 0, 20, 12, 6, 4,
+       [](int, int) { return true; }},
+      {"a panel over the lower third leaves it out", {{0, 6, 4 + 8, 20, 4}}, 20, 12, 0, 0, 20, 12, 6, 4,
+       [](int, int y) { return y < 8; }},
+      {"a hole in the middle and the two left columns",
+       {{0, 6 + 4, 4 + 2, 6, 4}, {2, 0, 0, 8, 48}}, 20, 12, 0, 0, 20, 12, 6, 4,
+       [](int x, int y) { return x >= 2 && !(x >= 4 && x < 10 && y >= 2 && y < 6); }},
+      {"odd x and y: one more to the left and top", {}, 20, 12, 3, 5, 4, 2, 0, 0,
+       [](int x, int y) { return x >= 2 && x < 8 && y >= 4 && y < 8; }},
+      {"the odd last column and row are left out, never read past", {}, 7, 5, 0, 0, 7, 5, 0, 0,
+       [](int x, int y) { return x < 6 && y < 4; }},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.what);
+    moduleState().panels = {};
+    for (const auto &[index, x, y, width, height] : c.panels) setPanelArea(index, x, y, width, height);
+    vxhost::overlayPlane().assign(64 * 48, 0);
+    auto image = numbered(c.imageWidth, c.imageHeight);
+    showImageRect(image.get(), c.x, c.y, c.width, c.height, c.screenX, c.screenY, 0);
+    expectPlane(image.get(), c.screenX, c.screenY, c.shown);
+  }
 }
 
 TEST_F(Compositing, ToGuiImageCopiesAndReleases) {

@@ -103,10 +103,6 @@ TEST_F(Settings, WrittenFileMatchesAnIndependentEncoding) {
   state.maskPath = kMask;
   state.barWidth = -3;
   state.currentPart = 2;
-  SettingsDesc desc;
-  desc.maskPath = kMask;
-  desc.barWidth = -3;
-  desc.currentPart = 2;
   for (int i = 0; i < 10; ++i) {
     state.partScene[i] = 100 + i;
     state.partScale[i] = int16_t(20 + 15 * i);
@@ -115,15 +111,26 @@ TEST_F(Settings, WrittenFileMatchesAnIndependentEncoding) {
     state.partOffsetX[i] = int16_t(37 * i - 150);
     state.partOffsetY[i] = int16_t(200 - 41 * i);
     state.partOpacity[i] = int16_t(25 * i);
-    PartSettings &p = desc.parts[i];
-    p.scene = 100 + i;
-    p.relativeScale =
-        int16_t(i == 4 ? 0 : uint16_t(state.partScale[i] * 1000 / state.partMaskScale[i]));
-    p.align = state.partAlign[i];
-    p.relativeOffsetX = double(state.partOffsetX[i] * 10000) / 720;
-    p.relativeOffsetY = double(state.partOffsetY[i] * 10000) / 576;
-    p.opacity = state.partOpacity[i];
   }
+  // The records as the file must hold them: scale * 1000 / mask scale
+  // truncated (0 under mask scale 0), offsets * 10000 / 720 and / 576.
+  SettingsDesc desc;
+  desc.maskPath = kMask;
+  desc.barWidth = -3;
+  desc.currentPart = 2;
+  const PartSettings expected[10] = {
+      {100, 400, 1, -2083.3333333333335, 3472.222222222222, 0},
+      {101, 614, 2, -1569.4444444444443, 2760.4166666666665, 25},
+      {102, 781, 3, -1055.5555555555557, 2048.6111111111113, 50},
+      {103, 915, 4, -541.6666666666666, 1336.8055555555557, 75},
+      {104, 0, 5, -27.77777777777778, 625.0, 100},
+      {105, 1117, 6, 486.1111111111111, -86.80555555555556, 125},
+      {106, 1195, 7, 1000.0, -798.6111111111111, 150},
+      {107, 1262, 8, 1513.888888888889, -1510.4166666666667, 175},
+      {108, 1320, 9, 2027.7777777777778, -2222.222222222222, 200},
+      {109, 1371, 1, 2541.6666666666665, -2934.027777777778, 225},
+  };
+  std::copy(std::begin(expected), std::end(expected), desc.parts);
   ASSERT_EQ(state.saveSettings(), 1);
   EXPECT_EQ(readBytes(settingsFile()), testing_support::settingsBytes(desc));
 }
@@ -137,9 +144,6 @@ TEST_F(Settings, RoundTripAtAnotherWorkingSize) {
   editor.partScene = {11, 0, 13};
   editor.partScale[0] = 150;
   editor.partAlign[1] = 9;
-  editor.partOffsetX[0] = 10; // stored as 138.88..., at 360 wide: nearest(5.05) = 5
-  editor.partOffsetY[0] = 20; // 347.22..., at 288 high: nearest(10.05) = 10
-  editor.partOffsetX[1] = -7; // -97.22..., at 360: nearest(-3.55) = -4
   editor.partOpacity[2] = 77;
   editor.barStyle.paletteIndex = 4;
   ASSERT_EQ(editor.saveSettings(), 1);
@@ -157,27 +161,45 @@ TEST_F(Settings, RoundTripAtAnotherWorkingSize) {
   EXPECT_EQ(render.partScale[0], 75); // 1500 under mask scale 50
   EXPECT_EQ(render.partScale[1], 100);
   EXPECT_EQ(render.partAlign[1], 9);
-  EXPECT_EQ(render.partOffsetX[0], 5);
-  EXPECT_EQ(render.partOffsetY[0], 10);
-  EXPECT_EQ(render.partOffsetX[1], -4);
   EXPECT_EQ(render.partOpacity[2], 77);
   EXPECT_EQ(render.barStyle.paletteIndex, 4);
   EXPECT_EQ(styleBytes(render.barStyle), styleBytes(editor.barStyle));
   EXPECT_EQ(stateErrors(), 0);
 }
 
-TEST_F(Settings, NegativeOffsetComesBackAtTheSameSize) {
-  SplitMask first;
-  shapeState(first, 720, 576, 1);
-  first.maskPath = kMask;
-  first.partOffsetX[0] = -7; // nearest(-7.05) = -7
-  first.partOffsetY[0] = -1;
-  ASSERT_EQ(first.saveSettings(), 1);
-  SplitMask second;
-  shapeState(second, 720, 576, 1);
-  ASSERT_EQ(second.applySavedSettings(), 1);
-  EXPECT_EQ(second.partOffsetX[0], -7);
-  EXPECT_EQ(second.partOffsetY[0], -1);
+TEST_F(Settings, OffsetsComeBackConvertedToTheWorkingSize) {
+  // Stored as offset x 10000 / size, applied as nearest((size x r +- 500) /
+  // 10000), halves away from zero.
+  struct Case {
+    int savedWidth, savedHeight, x, y, width, height, expectedX, expectedY;
+  };
+  const Case cases[] = {
+      {720, 576, 10, 20, 360, 288, 5, 10},        // 138.88...: nearest(5.05), nearest(10.05)
+      {720, 576, -7, 0, 360, 288, -4, 0},         // -97.22...: nearest(-3.55)
+      {720, 576, -7, -1, 720, 576, -7, -1},       // nearest(-7.05), nearest(-1.05)
+      {1350, 1080, 675, 540, 720, 243, 360, 122}, // 5000: nearest(360.05), nearest(121.55)
+      {1000, 576, -600, 0, 64, 288, -38, 0},      // -6000: nearest(-38.45)
+      // A picture at scale 200 is twice the working size: offsets up to the
+      // whole working size are the editor's own and come back.
+      {720, 576, 720, -576, 720, 576, 720, -576},
+      {720, 576, -700, 500, 1440, 1152, -1400, 1000},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(testing::Message() << c.x << "," << c.y << " at " << c.savedWidth << "x" << c.savedHeight
+                                    << " applied at " << c.width << "x" << c.height);
+    SplitMask editor;
+    shapeState(editor, c.savedWidth, c.savedHeight, 1);
+    editor.maskPath = kMask;
+    editor.partOffsetX[0] = int16_t(c.x);
+    editor.partOffsetY[0] = int16_t(c.y);
+    ASSERT_EQ(editor.saveSettings(), 1);
+    SplitMask render;
+    shapeState(render, c.width, c.height, 1);
+    ASSERT_EQ(render.applySavedSettings(), 1);
+    EXPECT_EQ(render.partOffsetX[0], c.expectedX);
+    EXPECT_EQ(render.partOffsetY[0], c.expectedY);
+  }
+  EXPECT_EQ(stateErrors(), 0);
 }
 
 TEST_F(Settings, StoredScaleIsRelativeToTheMaskAndLimited) {
@@ -221,8 +243,8 @@ TEST_F(Settings, HostileValuesAreMadeSafe) {
   desc.maskPath = kMask;
   desc.parts[0] = {1, 1000, 5, nan, -inf, 300};
   desc.parts[1] = {2, 1000, 5, 1e300, -1e300, -5};
-  desc.parts[2] = {3, 1000, 0, 6000, -5100, 255}; // beyond half the picture
-  desc.parts[3] = {4, 1000, 5, 5000, -5000, 0};   // exactly half
+  desc.parts[2] = {3, 1000, 0, 6000, -5100, 255}; // beyond half the working size
+  desc.parts[3] = {4, 1000, 5, 5000, -5000, 0};
   BarStyle style = defaultBarStyle();
   style.paletteIndex = 99;
   style.mode = 7;
@@ -235,12 +257,12 @@ TEST_F(Settings, HostileValuesAreMadeSafe) {
   EXPECT_EQ(state.partOffsetX[0], 0);
   EXPECT_EQ(state.partOffsetY[0], 0);
   EXPECT_EQ(state.partOpacity[0], 255);
-  // Beyond half the picture: refused as part editing refuses it.
-  EXPECT_EQ(state.partOffsetX[1], 0);
-  EXPECT_EQ(state.partOffsetY[1], 0);
+  // Kept in 16 bits; beyond half the working size is no fault.
+  EXPECT_EQ(state.partOffsetX[1], 32767);
+  EXPECT_EQ(state.partOffsetY[1], -32768);
   EXPECT_EQ(state.partOpacity[1], 0);
-  EXPECT_EQ(state.partOffsetX[2], 0);
-  EXPECT_EQ(state.partOffsetY[2], 0);
+  EXPECT_EQ(state.partOffsetX[2], 432);  // nearest(432.05)
+  EXPECT_EQ(state.partOffsetY[2], -294); // nearest(-293.81)
   EXPECT_EQ(state.partOffsetX[3], 360);
   EXPECT_EQ(state.partOffsetY[3], -288);
   EXPECT_EQ(state.barStyle.paletteIndex, 0);
