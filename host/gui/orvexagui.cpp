@@ -12,6 +12,7 @@
 
 #include "host/images/images.hpp"
 #include "host/settings/settings.hpp"
+#include "vxhost/orvexagui.h"
 #include "vxhost/orvexares.h"
 
 namespace vxhost {

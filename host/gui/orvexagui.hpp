@@ -4,10 +4,7 @@
 #pragma once
 
 #include <cstdint>
-#include <memory>
 #include <vector>
-
-#include "vxhost/orvexagui.h"
 
 namespace vxhost {
 
@@ -30,12 +27,6 @@ struct CallCounts {
   int standardPointer = 0;
 };
 CallCounts &callCounts();
-
-// An owning handle of a GUI image: released on every path out.
-struct CImageRelease {
-  void operator()(CImage *image) const { cgFreeImage(image); }
-};
-using CImageHandle = std::unique_ptr<CImage, CImageRelease>;
 
 // A cleared plane and monitor, the counts 0, the toolkit's image set released.
 void resetGui();
