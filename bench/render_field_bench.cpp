@@ -10,6 +10,8 @@
 #include <string>
 
 #include "engine/split_mask.hpp"
+#include "host/reset.hpp"
+#include "host/scenes/registry.hpp"
 #include "host/settings/settings.hpp"
 #include "tests/operator/fixtures/mask_fixture.hpp"
 

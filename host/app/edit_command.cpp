@@ -12,10 +12,11 @@ extern "C" {
 }
 
 #include "commands.hpp"
-#include "host/settings/settings.hpp"
 #include "host/gui/gui.hpp"
+#include "host/log/logger.hpp"
 #include "host/media/output.hpp"
 #include "host/scenes/storyboard.hpp"
+#include "host/settings/settings.hpp"
 #include "plugin.hpp"
 
 namespace vxhost::app {

@@ -4,7 +4,7 @@
 
 #include "commands.hpp"
 #include "plugin.hpp"
-#include "host/settings/settings.hpp"
+#include "host/log/logger.hpp"
 
 namespace vxhost::app {
 

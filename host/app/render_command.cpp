@@ -22,9 +22,13 @@ extern "C" {
 
 #include "commands.hpp"
 #include "host/media/audio.hpp"
+#include "host/log/logger.hpp"
 #include "host/media/output.hpp"
+#include "host/reset.hpp"
+#include "host/scenes/registry.hpp"
 #include "host/scenes/storyboard.hpp"
 #include "host/scenes/timecode.hpp"
+#include "host/settings/settings.hpp"
 #include "host/support/user_home.hpp"
 #include "plugin.hpp"
 #include "vxhost/operator.h"
@@ -244,12 +248,7 @@ void installPreset(const fs::path &home, std::string name) {
 
 // The level-3 reports logged since the last call, one per line, for an error message.
 std::string reports() {
-  std::string text;
-  for (const LogRecord &record : takeLog())
-    if (record.level <= 3)
-      text += "\n  report: " + record.source + " line " + std::to_string(record.line) +
-              (record.text == " " ? "" : ": " + record.text);
-  return text + "\n  (the host's log: " + logPath().string() + ")";
+  return describeReports(takeLog()) + "\n  (the host's log: " + logPath().string() + ")";
 }
 
 // A home of the render's own whose mask folder is the user's: its settings

@@ -7,7 +7,7 @@
 #include "host/gui/theme.hpp"
 #include "host/gui/toolkit.hpp"
 #include "host/media/yuv.hpp"
-#include "host/support/png.hpp"
+#include "host/media/png.hpp"
 
 namespace vxhost::gui {
 

@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "host/state.hpp"
+#include "host/log/logger.hpp"
 
 namespace vxhost::gui {
 
@@ -33,12 +33,12 @@ struct Font::Face {
 
 Font::Font(int pixelSize) : face_(std::make_unique<Face>()), pixelSize_(pixelSize) {
   if (FT_Init_FreeType(&face_->library) != 0) {
-    hostLog(3, __LINE__, "GUI: FreeType cannot start: no text is drawn");
+    hostLog(kLogError, __LINE__, "GUI: FreeType cannot start: no text is drawn");
     face_.reset();
     return;
   }
   if (FT_New_Face(face_->library, fontPath(), 0, &face_->face) != 0) {
-    hostLog(3, __LINE__, "GUI: cannot open the font %s: no text is drawn", fontPath());
+    hostLog(kLogError, __LINE__, "GUI: cannot open the font %s: no text is drawn", fontPath());
     face_.reset();
     return;
   }

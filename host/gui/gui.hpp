@@ -28,8 +28,9 @@ struct LiveCounts {
 LiveCounts liveCounts();
 
 // Removes every request, panel and element, empties the queue, drops the
-// backend and the preview set-up, and puts the pointer back (part of
-// vxhost::reset()).
+// backend and the preview set-up, puts the pointer back, clears the video
+// plane and the monitor picture, zeroes the call counts and releases the
+// toolkit's image set (part of vxhost::reset()).
 void resetGui();
 
 // ---- input (what a backend delivers; tests call these directly) ---------------------
@@ -97,6 +98,9 @@ struct PreviewSetup {
   std::string output;            // headless: a render output name (see render), empty = none
 };
 void setPreviewSetup(const PreviewSetup &setup);
+// Plays (in the window) or renders (headless) the preview set up: what
+// opPreview does. Returns 0, or -1 without a set-up or when a field fails.
+int32_t runPreview();
 // Fields the last preview rendered.
 int lastPreviewFields();
 

@@ -91,11 +91,12 @@ int rowUnit() { return screen().fontHeight + screen().addHeight; }
 
 LiveCounts liveCounts() {
   const GuiState &g = guiState();
-  return {liveGuiImageCount(), int(g.panels.size()), int(g.requests.size()), g.extensions};
+  return {liveImageCount(ImageFamily::gui), int(g.panels.size()), int(g.requests.size()), g.extensions};
 }
 
 void resetGui() {
   GuiState &g = guiState();
+  resFreeImages(g.planes.guiResource);
   std::unique_ptr<Font> keptFont = std::move(g.font);
   const int keptHeight = g.fontForHeight;
   g = GuiState{};

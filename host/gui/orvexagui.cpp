@@ -1,11 +1,55 @@
-// The toolkit's screen queries, the video plane (cgmxYUVAtoOvl) and the
-// video monitor output (cgWriteImage panel 1; other panels: panels.cpp).
-#include <algorithm>
-#include <cstring>
+// orvexagui: the toolkit's screen queries, GUI images, the toolkit's image
+// set, the video plane (cgmxYUVAtoOvl) and the video monitor output
+// (cgWriteImage on the monitor; other panels: panels.cpp). Panels, elements,
+// messages and the pointer have files of their own in host/gui.
+#include "host/gui/orvexagui.hpp"
 
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+#include "host/gui/gui_state.hpp"
 #include "host/gui/toolkit.hpp"
-#include "host/state.hpp"
+#include "host/images/images.hpp"
+#include "host/settings/settings.hpp"
 #include "vxhost/orvexagui.h"
+#include "vxhost/orvexares.h"
+
+namespace vxhost {
+
+namespace {
+
+// The one GUI monitor's id.
+constexpr int32_t kGuiMonitor = 1;
+// The monitor picture as it stands for the current format: a change of
+// format since it was made drops it.
+MonitorPicture &currentMonitor() {
+  gui::ScreenPlanes &p = gui::guiState().planes;
+  if (p.monitorFormat != settingsChanges().format) {
+    p.monitor = MonitorPicture{};
+    p.monitorFormat = settingsChanges().format;
+  }
+  return p.monitor;
+}
+
+} // namespace
+
+std::vector<uint32_t> &overlayPlane() {
+  gui::ScreenPlanes &p = gui::guiState().planes;
+  if (p.overlayScreen != settingsChanges().screen) {
+    const Screen &s = screen();
+    p.overlay.assign(size_t(s.width) * size_t(s.height), 0);
+    p.overlayScreen = settingsChanges().screen;
+  }
+  return p.overlay;
+}
+
+const MonitorPicture &monitorPicture() { return currentMonitor(); }
+
+CallCounts &callCounts() { return gui::guiState().planes.counts; }
+
+} // namespace vxhost
 
 using namespace vxhost;
 using vxhost::gui::over;
@@ -28,14 +72,64 @@ extern "C" int32_t cgGetScreenHeight(void) { return screen().height; }
 
 extern "C" int32_t cgGetPixelAspect(int32_t) { return screen().pixelAspect; }
 
-extern "C" int32_t cgGetConnectedMonitors(void) { return screen().videoMonitor ? 3 : 0; }
+extern "C" int32_t cgGetConnectedMonitors(void) {
+  return screen().videoMonitor ? CG_VIDEO_MONITOR_CONNECTED : 0;
+}
 
-// This host has one GUI monitor.
-extern "C" int32_t cgGetDefaultMonitor(void) { return 1; }
+extern "C" int32_t cgGetDefaultMonitor(void) { return kGuiMonitor; }
 
 extern "C" int32_t cgGetFontHeightMonitor(int32_t) { return screen().fontHeight; }
 
 extern "C" int32_t cgGetAddHeight(void) { return screen().addHeight; }
+
+extern "C" ResHandle cgGetGuiResource(void) {
+  // The set comes from the resource folder in use; a new folder loads it anew.
+  gui::ScreenPlanes &p = gui::guiState().planes;
+  if (p.guiResource != 0 && p.guiResourceDir != settingsChanges().resourceDir) {
+    resFreeImages(p.guiResource);
+    p.guiResource = 0;
+  }
+  if (p.guiResource == 0) {
+    p.guiResource = resLoadImages("gui");
+    p.guiResourceDir = settingsChanges().resourceDir;
+  }
+  return p.guiResource;
+}
+
+extern "C" CImage *cgAllocImage(int32_t kind, int32_t width, int32_t height) {
+  if (kind != CG_KIND_YUVA || !validImageSize(width, height))
+    return nullptr;
+  auto *image = new (std::nothrow) CImage{};
+  if (!image)
+    return nullptr;
+  image->pixels = static_cast<uint8_t *>(std::calloc(size_t(width) * size_t(height), sizeof(uint32_t)));
+  if (!image->pixels) {
+    delete image;
+    return nullptr;
+  }
+  image->kind = kind;
+  image->width = static_cast<int16_t>(width);
+  image->height = static_cast<int16_t>(height);
+  countImageMade(ImageFamily::gui);
+  return image;
+}
+
+extern "C" void cgFreeImage(CImage *image) {
+  if (!image)
+    return;
+  std::free(image->pixels);
+  delete image;
+  countImageReleased(ImageFamily::gui);
+}
+
+extern "C" CImage *cgConvertResImageToCImageAlpha(const ResImage *image, int32_t) {
+  if (!image || !image->pixels)
+    return nullptr;
+  CImage *out = cgAllocImage(CG_KIND_YUVA, image->width, image->height);
+  if (out)
+    std::memcpy(out->pixels, image->pixels, size_t(image->width) * size_t(image->height) * sizeof(uint32_t));
+  return out;
+}
 
 extern "C" void cgmxYUVAtoOvl(const void *pixels, int32_t, int32_t bytesPerRow, int32_t x, int32_t y,
                               int32_t width, int32_t height) {
@@ -57,15 +151,15 @@ extern "C" void cgmxYUVAtoOvl(const void *pixels, int32_t, int32_t bytesPerRow, 
 }
 
 extern "C" int32_t cgWriteImage(CgHandle panel, const CImage *image, int32_t x, int32_t y) {
-  if (panel != 1)
+  if (panel != CG_PANEL_VIDEO_MONITOR)
     return gui::writeImageToPanel(panel, image, x, y);
-  HostState &s = hostState();
-  if (!s.screen.videoMonitor || !image || !image->pixels)
+  const Format &f = format();
+  if (!screen().videoMonitor || !image || !image->pixels)
     return 0;
-  MonitorPicture &m = s.monitor;
-  if (m.width != s.format.width || m.height != s.format.height) {
-    m.width = s.format.width;
-    m.height = s.format.height;
+  MonitorPicture &m = currentMonitor();
+  if (m.width != f.width || m.height != f.height) {
+    m.width = f.width;
+    m.height = f.height;
     m.pixels.assign(size_t(m.width) * size_t(m.height), 0);
   }
   const int32_t x0 = std::max(x, 0), y0 = std::max(y, 0);

@@ -1,4 +1,4 @@
-// The host's preview (opPreview): the host renders the effect itself by
+// The host's preview (opPreview, host/scenes/oplib.cpp): the host renders the effect itself by
 // sending the plug-in's entry set-up, one render message per field and
 // tear-down, as the render command does, from inside the plug-in's own call.
 // In a window it plays the frames at the format's rate with a frame counter
@@ -11,12 +11,14 @@
 #include <thread>
 #include <utility>
 
-#include "host/settings/settings.hpp"
+#include "host/gui/gui_state.hpp"
 #include "host/gui/theme.hpp"
 #include "host/gui/toolkit.hpp"
+#include "host/images/images.hpp"
+#include "host/log/logger.hpp"
 #include "host/media/output.hpp"
-#include "host/state.hpp"
-#include "vxhost/oplib.h"
+#include "host/scenes/registry.hpp"
+#include "host/settings/settings.hpp"
 
 namespace vxhost::gui {
 
@@ -24,10 +26,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-struct ImageFree {
-  void operator()(OpImage *image) const { opFreeImage(image); }
-};
-using Field = std::unique_ptr<OpImage, ImageFree>;
+using Field = OpImageHandle;
 
 // Lays the frame woven from two fields onto the preview picture, fitted to
 // the screen by its pixel aspect (nearest pixel), with the frame counter.
@@ -64,17 +63,12 @@ void setPreviewSetup(const PreviewSetup &setup) { guiState().preview = setup; }
 
 int lastPreviewFields() { return guiState().previewFields; }
 
-} // namespace vxhost::gui
-
-using namespace vxhost;
-using namespace vxhost::gui;
-
-extern "C" int32_t opPreview(int32_t) {
+int32_t runPreview() {
   GuiState &g = guiState();
   const PreviewSetup setup = g.preview;
   g.previewFields = 0;
   if (!setup.entry) {
-    hostLog(5, __LINE__, "opPreview: no plug-in to preview");
+    hostLog(kLogWarning, __LINE__, "opPreview: no plug-in to preview");
     return -1;
   }
   const Format f = format();
@@ -82,14 +76,14 @@ extern "C" int32_t opPreview(int32_t) {
   OperatorMessage message{};
   message.type = OP_MSG_SETUP;
   if (setup.entry(&message) != 0) {
-    hostLog(3, __LINE__, "opPreview: the plug-in could not set up its rendering");
+    hostLog(kLogError, __LINE__, "opPreview: the plug-in could not set up its rendering");
     message.type = OP_MSG_TEARDOWN;
     setup.entry(&message);
     return -1;
   }
   Field delivered;
-  std::function<void(OpImage *)> savedSink =
-      std::exchange(hostState().fieldSink, [&delivered](OpImage *image) { delivered.reset(image); });
+  std::function<void(OpImage *)> savedSink = fieldSink();
+  setFieldSink([&delivered](OpImage *image) { delivered.reset(image); });
   std::unique_ptr<FrameWriter> writer;
   int32_t result = 0;
   try {
@@ -110,7 +104,7 @@ extern "C" int32_t opPreview(int32_t) {
       message.field = t;
       if (setup.entry(&message) != 0 || !delivered || delivered->width != f.width ||
           delivered->height != f.height / 2 || delivered->kind != OP_KIND_YUVA) {
-        hostLog(3, __LINE__, "opPreview: field %d was not delivered", int(t));
+        hostLog(kLogError, __LINE__, "opPreview: field %d was not delivered", int(t));
         result = -1;
         break;
       }
@@ -137,16 +131,18 @@ extern "C" int32_t opPreview(int32_t) {
     if (writer && result == 0)
       writer->finish();
   } catch (const std::exception &e) {
-    hostLog(3, __LINE__, "opPreview: %s", e.what());
+    hostLog(kLogError, __LINE__, "opPreview: %s", e.what());
     std::fprintf(stderr, "tileron-host: preview: %s\n", e.what());
     result = -1;
   }
   g.previewing = false;
   g.previewFrame = Surface{};
   touch();
-  hostState().fieldSink = std::move(savedSink);
+  setFieldSink(std::move(savedSink));
   message = OperatorMessage{};
   message.type = OP_MSG_TEARDOWN;
   setup.entry(&message);
   return result;
 }
+
+} // namespace vxhost::gui

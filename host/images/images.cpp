@@ -1,26 +1,24 @@
-// Operator images (OpImage) and GUI images (CImage): allocation, release and
-// the count of live images.
+// oplibcommon: operator images (OpImage): allocation and release, the count
+// of live images that GUI images share, scaling (the kernels are in
+// scale.cpp) and fitting a picture into a box across two pixel aspects.
 #include "host/images/images.hpp"
 
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
 #include <new>
 
+#include "host/images/scale.hpp"
 #include "host/settings/settings.hpp"
-#include "vxhost/orvexagui.h"
 
 namespace vxhost {
 
 namespace {
 
-std::atomic<int> liveImages{0};    // OpImages and CImages
-std::atomic<int> liveGuiImages{0}; // CImages alone
+// Live images of each family (ImageFamily's order).
+std::atomic<int> liveImages[2]{};
 
-constexpr int32_t kMaxSide = 32767; // widths and heights are 16-bit signed
-
-bool validSize(int32_t width, int32_t height) {
-  return width > 0 && height > 0 && width <= kMaxSide && height <= kMaxSide;
-}
+std::atomic<int> &liveOf(ImageFamily family) { return liveImages[family == ImageFamily::gui ? 1 : 0]; }
 
 } // namespace
 
@@ -33,15 +31,19 @@ int bytesPerPixel(int32_t kind) {
   }
 }
 
-int liveImageCount() { return liveImages.load(); }
+int liveImageCount() { return liveImages[0].load() + liveImages[1].load(); }
 
-int liveGuiImageCount() { return liveGuiImages.load(); }
+int liveImageCount(ImageFamily family) { return liveOf(family).load(); }
+
+void countImageMade(ImageFamily family) { ++liveOf(family); }
+
+void countImageReleased(ImageFamily family) { --liveOf(family); }
 
 namespace {
 
 OpImage *newImage(int32_t width, int32_t height, int32_t kind, uint16_t aspect, bool cleared) {
   const int bpp = bytesPerPixel(kind);
-  if (bpp == 0 || !validSize(width, height))
+  if (bpp == 0 || !validImageSize(width, height))
     return nullptr;
   auto *image = new (std::nothrow) OpImage{};
   if (!image)
@@ -57,7 +59,7 @@ OpImage *newImage(int32_t width, int32_t height, int32_t kind, uint16_t aspect, 
   image->height = static_cast<int16_t>(height);
   image->kind = kind;
   image->pixelAspect = aspect;
-  ++liveImages;
+  countImageMade(ImageFamily::op);
   return image;
 }
 
@@ -89,33 +91,60 @@ extern "C" void opFreeImage(OpImage *image) {
     return;
   std::free(image->pixels);
   delete image;
-  --liveImages;
+  countImageReleased(ImageFamily::op);
 }
 
-extern "C" CImage *cgAllocImage(int32_t kind, int32_t width, int32_t height) {
-  if (kind != 2 || !validSize(width, height))
-    return nullptr;
-  auto *image = new (std::nothrow) CImage{};
-  if (!image)
-    return nullptr;
-  image->pixels = static_cast<uint8_t *>(std::calloc(size_t(width) * size_t(height), 4));
-  if (!image->pixels) {
-    delete image;
-    return nullptr;
+extern "C" int32_t opScaleImage(const OpImage *source, OpImage *destination, int32_t) {
+  if (!source || !destination || source->kind != destination->kind || !source->pixels ||
+      !destination->pixels || source->width <= 0 || source->height <= 0 ||
+      destination->width <= 0 || destination->height <= 0)
+    return 0;
+  const int channels = source->kind == OP_KIND_YUVA ? 4 : source->kind == OP_KIND_8 ? 1 : 0;
+  if (channels == 0)
+    return 0;
+  if (source == destination)
+    return 1;
+  try {
+    scalePicture(source->pixels, ptrdiff_t(rowBytes(source)), source->width, source->height,
+                 destination->pixels, ptrdiff_t(rowBytes(destination)), destination->width,
+                 destination->height, channels);
+  } catch (const std::bad_alloc &) {
+    return 0;
   }
-  image->kind = kind;
-  image->width = static_cast<int16_t>(width);
-  image->height = static_cast<int16_t>(height);
-  ++liveImages;
-  ++liveGuiImages;
-  return image;
+  return 1;
 }
 
-extern "C" void cgFreeImage(CImage *image) {
-  if (!image)
-    return;
-  std::free(image->pixels);
-  delete image;
-  --liveImages;
-  --liveGuiImages;
+namespace {
+
+using Wide = __int128; // products of up to four 32-bit factors
+
+// num / den rounded to the nearest integer, halves up (num, den > 0).
+Wide roundedQuotient(Wide num, Wide den) { return (2 * num + den) / (2 * den); }
+
+} // namespace
+
+// The picture shows w * sourceAspect : h. In the box's pixels (targetAspect)
+// that is a width/height ratio of (w * sourceAspect) / (h * targetAspect). The
+// result takes the full box height when the width that goes with it fits,
+// else the full box width; the other side is rounded to the nearest integer
+// (halves up) and is at least 1. Both sides are limited to 65535, the range
+// of the 16-bit fields written.
+extern "C" int32_t opCalcDims(uint16_t *width, uint16_t *height, int32_t sourceAspect,
+                              int32_t maxWidth, int32_t maxHeight, int32_t targetAspect, int32_t) {
+  if (!width || !height || *width == 0 || *height == 0 || sourceAspect <= 0 || targetAspect <= 0 ||
+      maxWidth <= 0 || maxHeight <= 0)
+    return 0;
+  const Wide w = *width, h = *height, sa = sourceAspect, ta = targetAspect;
+  const Wide boxW = std::min<int32_t>(maxWidth, 65535), boxH = std::min<int32_t>(maxHeight, 65535);
+  Wide outW, outH;
+  if (boxH * w * sa <= boxW * h * ta) {
+    outH = boxH;
+    outW = roundedQuotient(boxH * w * sa, h * ta);
+  } else {
+    outW = boxW;
+    outH = roundedQuotient(boxW * h * ta, w * sa);
+  }
+  *width = static_cast<uint16_t>(std::max<Wide>(outW, 1));
+  *height = static_cast<uint16_t>(std::max<Wide>(outH, 1));
+  return 1;
 }

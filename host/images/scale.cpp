@@ -7,7 +7,6 @@
 
 #include <immintrin.h>
 
-#include "host/images/images.hpp"
 #include "host/support/cpu.hpp"
 
 namespace vxhost {
@@ -284,24 +283,3 @@ void scalePicture(const uint8_t *src, ptrdiff_t srcStride, int srcWidth, int src
 }
 
 } // namespace vxhost
-
-extern "C" int32_t opScaleImage(const OpImage *source, OpImage *destination, int32_t) {
-  using namespace vxhost;
-  if (!source || !destination || source->kind != destination->kind || !source->pixels ||
-      !destination->pixels || source->width <= 0 || source->height <= 0 ||
-      destination->width <= 0 || destination->height <= 0)
-    return 0;
-  const int channels = source->kind == OP_KIND_YUVA ? 4 : source->kind == OP_KIND_8 ? 1 : 0;
-  if (channels == 0)
-    return 0;
-  if (source == destination)
-    return 1;
-  try {
-    scalePicture(source->pixels, ptrdiff_t(rowBytes(source)), source->width, source->height,
-                 destination->pixels, ptrdiff_t(rowBytes(destination)), destination->width,
-                 destination->height, channels);
-  } catch (const std::bad_alloc &) {
-    return 0;
-  }
-  return 1;
-}

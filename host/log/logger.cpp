@@ -7,8 +7,7 @@
 #include <string>
 #include <system_error>
 
-#include "host/settings/settings.hpp"
-#include "host/state.hpp"
+#include "host/log/logger.hpp"
 #include "vxhost/logger.h"
 
 namespace vxhost {
@@ -87,13 +86,22 @@ std::filesystem::path logPath() {
   return {};
 }
 
-void resetLogCapture() {
+std::string describeReports(const std::vector<LogRecord> &records, int32_t worst) {
+  std::string text;
+  for (const LogRecord &record : records)
+    if (record.level <= worst)
+      text += "\n  report: " + record.source + " line " + std::to_string(record.line) +
+              (record.text == " " ? "" : ": " + record.text);
+  return text;
+}
+
+void resetLog() {
   std::lock_guard<std::mutex> lock(logMutex);
   capturing = false;
   captured.clear();
 }
 
-void hostLog(int level, int line, const char *format, ...) {
+void hostLog(LogLevel level, int line, const char *format, ...) {
   try {
     va_list args;
     va_start(args, format);

@@ -6,7 +6,7 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "host/media/colour.hpp"
+#include "host/media/yuv.hpp"
 #include "host/support/cpu.hpp"
 
 extern "C" {

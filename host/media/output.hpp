@@ -1,31 +1,28 @@
-// Writing rendered frames: Y4M, Matroska (FFV1), MP4 (H.264 or MPEG-4 Visual),
-// PNG frames, or nothing. Frames are the format's size in 0xYYUUVVAA words;
-// alpha is not written.
+// Writing rendered frames: Y4M (y4m_writer.cpp); Matroska with FFV1, MP4 with
+// H.264 or MPEG-4 Visual and MOV with ProRes or DNxHR (video_file_writer.cpp,
+// encoder.cpp); PNG frames or one PNG (png_frames_writer.cpp); or nothing.
+// Frames are the format's size in 0xYYUUVVAA words; alpha is not written.
 //
 // Everything is written under a temporary name in the target's folder and
-// moved under the final name by finish(); a writer destroyed before that
-// removes what it wrote, so a failed render never leaves a truncated file
-// under the name asked for.
+// moved under the final name by finish() (atomic_file.hpp); a writer
+// destroyed before that removes what it wrote, so a failed render never
+// leaves a truncated file under the name asked for.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "host/media/atomic_file.hpp"
+#include "host/media/frame_lines.hpp"
 #include "host/settings/settings.hpp"
 
 namespace vxhost {
 
 class AudioTrack;
-
-class OutputError : public std::runtime_error {
-public:
-  using std::runtime_error::runtime_error;
-};
 
 enum class OutputKind {
   y4m,       // ".y4m": 4:4:4 8-bit (C444), the format's field order, exact
@@ -43,18 +40,6 @@ enum class OutputKind {
 // name whose extension is not one of the above, or a pattern that is not
 // exactly one %d or %0Nd (N at most 9) before ".png".
 OutputKind outputKind(const std::string &name);
-
-// The lines of one frame as a writer reads them: line y is row y / 2 of field
-// y % 2, rows `stride` words apart; a missing field reads as black lines.
-struct FrameLines {
-  const uint32_t *fields[2];
-  ptrdiff_t stride;
-  const uint32_t *black;
-  const uint32_t *operator[](int y) const {
-    const uint32_t *field = fields[y & 1];
-    return field ? field + ptrdiff_t(y >> 1) * stride : black;
-  }
-};
 
 class FrameWriter {
 public:
@@ -112,8 +97,18 @@ std::unique_ptr<FrameWriter> openWriter(const std::string &name, const Format &f
 // The encoder an ".mp4" output uses: "libx264" when libavcodec has it, else "mpeg4".
 std::string mp4EncoderName();
 
-// Writes `bytes` to `path` through a temporary file in its folder, so that
-// the file is either whole or as it was. Throws OutputError.
-void writeFileAtomically(const std::filesystem::path &path, const std::string &bytes);
+// ---- the writers openWriter makes, one file each; they throw OutputError ----
+
+// To `target`, or to standard output when `target` is empty.
+std::unique_ptr<FrameWriter> makeY4mWriter(const std::filesystem::path &target, const Format &format);
+// kind: mkv, mp4 or mov.
+std::unique_ptr<FrameWriter> makeVideoFileWriter(const std::filesystem::path &target, const Format &format,
+                                                 OutputKind kind, const WriterOptions &options);
+// Frames named by the printf pattern (one %d) from firstFrame on, in
+// `folder`, which is made first when `makeFolder`.
+std::unique_ptr<FrameWriter> makePngFramesWriter(const std::filesystem::path &folder, std::string pattern,
+                                                 const Format &format, int firstFrame, bool makeFolder);
+// One frame as the PNG file `target`.
+std::unique_ptr<FrameWriter> makePngStillWriter(const std::filesystem::path &target, const Format &format);
 
 } // namespace vxhost

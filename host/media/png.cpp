@@ -4,9 +4,12 @@
 #include <sys/stat.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <new>
 
+#include "host/media/atomic_file.hpp"
+#include "host/media/av.hpp"
 #include "host/textures/texture_pixels.hpp"
 
 namespace vxhost {
@@ -16,9 +19,11 @@ namespace {
 struct SpngDeleter {
   void operator()(spng_ctx *ctx) const { spng_ctx_free(ctx); }
 };
-struct FileCloser {
+using SpngContext = std::unique_ptr<spng_ctx, SpngDeleter>;
+struct FileClose {
   void operator()(std::FILE *file) const { std::fclose(file); }
 };
+using FileHandle = std::unique_ptr<std::FILE, FileClose>;
 
 // Deflate expands at most 1032 times, so the file must be big enough for the
 // image's bytes: a header claiming 16384 x 16384 in a small file is damaged,
@@ -37,7 +42,7 @@ int channelsOf(uint8_t colourType) {
 // The whole regular file, or false with `error` set. May throw std::bad_alloc.
 bool readWholeFile(const std::filesystem::path &file, std::vector<uint8_t> &bytes,
                    std::string &error) {
-  std::unique_ptr<std::FILE, FileCloser> stream(std::fopen(file.c_str(), "rb"));
+  FileHandle stream(std::fopen(file.c_str(), "rb"));
   struct stat status {};
   if (!stream || fstat(fileno(stream.get()), &status) != 0) {
     error = "cannot open the file";
@@ -67,7 +72,7 @@ std::optional<RgbaImage> decode(const std::filesystem::path &file, std::string &
   std::vector<uint8_t> bytes;
   if (!readWholeFile(file, bytes, error)) return std::nullopt;
 
-  std::unique_ptr<spng_ctx, SpngDeleter> ctx(spng_ctx_new(0));
+  SpngContext ctx(spng_ctx_new(0));
   if (!ctx) throw std::bad_alloc();
   // A CRC error in any chunk, ancillary ones included, makes the file damaged.
   spng_set_crc_action(ctx.get(), SPNG_CRC_ERROR, SPNG_CRC_ERROR);
@@ -126,6 +131,110 @@ std::optional<RgbaImage> readPng(const std::filesystem::path &file, std::string 
     error = "out of memory";
     return std::nullopt;
   }
+}
+
+bool writePng(const std::filesystem::path &path, int width, int height, int channels,
+              const uint8_t *pixels, size_t size, std::string &error) {
+  uint8_t colourType = 0;
+  switch (channels) {
+  case 1: colourType = SPNG_COLOR_TYPE_GRAYSCALE; break;
+  case 3: colourType = SPNG_COLOR_TYPE_TRUECOLOR; break;
+  case 4: colourType = SPNG_COLOR_TYPE_TRUECOLOR_ALPHA; break;
+  default: error = path.string() + ": no PNG colour type has " + std::to_string(channels) + " channels"; return false;
+  }
+  if (width <= 0 || height <= 0 || !pixels || size != size_t(width) * size_t(height) * size_t(channels)) {
+    error = path.string() + ": no picture to write";
+    return false;
+  }
+  SpngContext ctx(spng_ctx_new(SPNG_CTX_ENCODER));
+  if (!ctx) {
+    error = "out of memory";
+    return false;
+  }
+  spng_set_option(ctx.get(), SPNG_ENCODE_TO_BUFFER, 1);
+  spng_ihdr ihdr{};
+  ihdr.width = static_cast<uint32_t>(width);
+  ihdr.height = static_cast<uint32_t>(height);
+  ihdr.bit_depth = 8;
+  ihdr.color_type = colourType;
+  int err = spng_set_ihdr(ctx.get(), &ihdr);
+  if (!err)
+    err = spng_encode_image(ctx.get(), pixels, size, SPNG_FMT_PNG, SPNG_ENCODE_FINALIZE);
+  size_t length = 0;
+  void *encoded = err ? nullptr : spng_get_png_buffer(ctx.get(), &length, &err);
+  if (!encoded) {
+    error = path.string() + ": " + spng_strerror(err);
+    return false;
+  }
+  std::unique_ptr<void, decltype(&std::free)> owned(encoded, &std::free);
+  FileHandle file(std::fopen(path.c_str(), "wb"));
+  if (!file || std::fwrite(encoded, 1, length, file.get()) != length) {
+    error = path.string() + ": cannot write";
+    return false;
+  }
+  if (std::fclose(file.release()) != 0) {
+    error = path.string() + ": cannot write";
+    return false;
+  }
+  return true;
+}
+
+bool writePng(const std::filesystem::path &path, const RgbaImage &picture, std::string &error) {
+  return writePng(path, picture.width, picture.height, 4, picture.pixels.data(),
+                  picture.pixels.size(), error);
+}
+
+struct PngFrameEncoder::Codec {
+  av::CodecPtr context;
+  av::FramePtr picture = av::makeFrame();
+  av::PacketPtr packet = av::makePacket();
+};
+
+PngFrameEncoder::PngFrameEncoder(const Format &format) : codec_(std::make_unique<Codec>()) {
+  const AVCodec *codec = avcodec_find_encoder(AV_CODEC_ID_PNG);
+  if (!codec)
+    throw OutputError("libavcodec has no PNG encoder");
+  AVCodecContext *context = avcodec_alloc_context3(codec);
+  codec_->context.reset(context);
+  if (!context)
+    throw std::bad_alloc();
+  context->width = format.width;
+  context->height = format.height;
+  context->pix_fmt = AV_PIX_FMT_RGB24;
+  context->time_base = AVRational{format.rateDen, format.rateNum};
+  const int opened = avcodec_open2(context, codec, nullptr);
+  if (opened < 0)
+    throw OutputError("the PNG encoder cannot be opened (" + av::errorText(opened) + ")");
+  AVFrame &picture = *codec_->picture;
+  picture.format = AV_PIX_FMT_RGB24;
+  picture.width = format.width;
+  picture.height = format.height;
+  if (av_frame_get_buffer(&picture, 0) < 0)
+    throw std::bad_alloc();
+}
+
+PngFrameEncoder::~PngFrameEncoder() = default;
+
+uint8_t *PngFrameEncoder::row(int y) {
+  AVFrame &picture = *codec_->picture;
+  // The picture may still be the encoder's from the frame before.
+  if (y == 0)
+    av_frame_make_writable(&picture);
+  return picture.data[0] + ptrdiff_t{y} * picture.linesize[0];
+}
+
+void PngFrameEncoder::write(const std::filesystem::path &path, const std::string &name) {
+  AVPacket *packet = codec_->packet.get();
+  int result = avcodec_send_frame(codec_->context.get(), codec_->picture.get());
+  if (result >= 0)
+    result = avcodec_receive_packet(codec_->context.get(), packet);
+  if (result < 0)
+    throw OutputError("the PNG encoder failed (" + av::errorText(result) + ")");
+  struct Unref {
+    AVPacket *packet;
+    ~Unref() { av_packet_unref(packet); }
+  } unref{packet};
+  writeWholeFile(path, packet->data, size_t(packet->size), name);
 }
 
 } // namespace vxhost

@@ -1,12 +1,16 @@
-// PNG files decoded through libspng into 8-bit RGBA, whatever their colour
-// type and depth.
+// PNG files, the host's one PNG module: reading any PNG into 8-bit RGBA and
+// writing 8-bit grey, RGB and RGBA files through libspng, and the encoder of
+// rendered PNG frames (libavcodec's, whose bytes earlier renders have).
 #pragma once
 
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "host/settings/settings.hpp"
 
 namespace vxhost {
 
@@ -30,5 +34,32 @@ struct RgbaImage {
 // truncated or missing IEND, bad header values, a side above kMaxPngSide, more
 // image than the file could hold compressed, or memory that cannot be had.
 std::optional<RgbaImage> readPng(const std::filesystem::path &file, std::string &error);
+
+// Writes an 8-bit PNG of width x height pixels of `channels` bytes each (1
+// grey, 3 RGB, 4 RGBA), rows without gaps. Returns false with a message in `error`.
+bool writePng(const std::filesystem::path &path, int width, int height, int channels,
+              const uint8_t *pixels, size_t size, std::string &error);
+
+// Writes an 8-bit RGBA PNG of `picture`. Returns false with a message in `error`.
+bool writePng(const std::filesystem::path &path, const RgbaImage &picture, std::string &error);
+
+// RGB pictures of the format's frame size encoded one by one as PNG files,
+// the way rendered frames are written. Throws OutputError (atomic_file.hpp).
+class PngFrameEncoder {
+public:
+  explicit PngFrameEncoder(const Format &format);
+  ~PngFrameEncoder();
+  PngFrameEncoder(const PngFrameEncoder &) = delete;
+  PngFrameEncoder &operator=(const PngFrameEncoder &) = delete;
+
+  // Row y of the picture to fill: width x 3 bytes, R first.
+  uint8_t *row(int y);
+  // Encodes the picture and writes it to `path`; errors name `name`.
+  void write(const std::filesystem::path &path, const std::string &name);
+
+private:
+  struct Codec;
+  std::unique_ptr<Codec> codec_;
+};
 
 } // namespace vxhost

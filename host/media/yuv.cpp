@@ -1,9 +1,7 @@
-#include "host/media/colour.hpp"
+#include "host/media/yuv.hpp"
 
 #include <algorithm>
 #include <charconv>
-
-#include "host/media/yuv.hpp"
 
 namespace vxhost {
 

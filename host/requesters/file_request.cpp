@@ -12,8 +12,8 @@
 #include "host/gui/keys.hpp"
 #include "host/gui/toolkit.hpp"
 #include "host/requesters/file_names.hpp"
+#include "host/log/logger.hpp"
 #include "host/requesters/modal.hpp"
-#include "host/state.hpp"
 #include "host/support/home_path.hpp"
 #include "host/text/utf.hpp"
 #include "vxhost/vxlstlib.h"
@@ -94,7 +94,7 @@ extern "C" int32_t creqFileRequest(FileRequest *request) {
   const std::string directory = request->directory ? request->directory : "";
   const std::optional<fs::path> folder = vxhost::homeFolder(directory);
   if (!folder) {
-    vxhost::hostLog(3, __LINE__, "creqFileRequest: \"%s\" is not a home-relative folder", directory.c_str());
+    vxhost::hostLog(vxhost::kLogError, __LINE__, "creqFileRequest: \"%s\" is not a home-relative folder", directory.c_str());
     return -1;
   }
   const int mode = request->mode;

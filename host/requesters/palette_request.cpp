@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "host/gui/toolkit.hpp"
-#include "host/images/image_handles.hpp"
+#include "host/gui/orvexagui.hpp"
 #include "host/requesters/modal.hpp"
 
 using namespace vxhost::requesters;
@@ -59,7 +59,7 @@ extern "C" int32_t creqPaletteRequest(PaletteRequest *request) {
   request->result = 0;
   const uint32_t original = request->colour;
   uint32_t colour = original;
-  const vxhost::CImageHandle plane(cgAllocImage(2, kPlane, kPlane));
+  const vxhost::CImageHandle plane(cgAllocImage(CG_KIND_YUVA, kPlane, kPlane));
   if (!plane)
     return -1;
   paintPlane(*plane, colour);

@@ -11,11 +11,11 @@
 #include <system_error>
 #include <vector>
 
-#include "host/media/yuv.hpp"
-#include "host/state.hpp"
+#include "host/log/logger.hpp"
 #include "host/media/png.hpp"
+#include "host/media/yuv.hpp"
+#include "host/settings/settings.hpp"
 #include "host/text/utf.hpp"
-#include "vxhost/orvexagui.h"
 #include "vxhost/orvexares.h"
 
 namespace vxhost {
@@ -50,26 +50,17 @@ Registry &registry() {
   return r;
 }
 
-// Set names and languages become folder and file names: plain names only.
-bool isPlainName(const char *name) {
-  if (!name || !*name || std::strlen(name) > 64)
-    return false;
-  for (const char *p = name; *p; ++p)
-    if (!(std::isalnum(static_cast<unsigned char>(*p)) || *p == '_' || *p == '-'))
-      return false;
-  return true;
-}
-
 // The folder of set `name`, or empty (logged) when it is missing.
 fs::path setFolder(const char *name) {
-  if (!isPlainName(name)) {
-    hostLog(3, __LINE__, "resource set name \"%s\" is not a plain name", name ? name : "(null)");
+  // Set names become folder names: plain names only.
+  if (!name || !isPlainName(name)) {
+    hostLog(kLogError, __LINE__, "resource set name \"%s\" is not a plain name", name ? name : "(null)");
     return {};
   }
   const fs::path folder = resourceDir() / name;
   std::error_code ec;
   if (!fs::is_directory(folder, ec)) {
-    hostLog(3, __LINE__, "resource set \"%s\" not found: no folder %s", name, folder.c_str());
+    hostLog(kLogError, __LINE__, "resource set \"%s\" not found: no folder %s", name, folder.c_str());
     return {};
   }
   return folder;
@@ -127,15 +118,15 @@ bool readStringTable(const fs::path &path, StringTable &table) {
     int32_t number = 0;
     std::u16string text;
     if (tab == std::string::npos || !parseNumber(line.substr(0, tab), number)) {
-      hostLog(5, __LINE__, "%s:%d: not \"number<TAB>text\"; line skipped", path.c_str(), lineNumber);
+      hostLog(kLogWarning, __LINE__, "%s:%d: not \"number<TAB>text\"; line skipped", path.c_str(), lineNumber);
       continue;
     }
     if (!utf8ToUtf16(unescape(line.substr(tab + 1)), text)) {
-      hostLog(5, __LINE__, "%s:%d: text is not UTF-8; line skipped", path.c_str(), lineNumber);
+      hostLog(kLogWarning, __LINE__, "%s:%d: text is not UTF-8; line skipped", path.c_str(), lineNumber);
       continue;
     }
     if (file.count(number)) {
-      hostLog(5, __LINE__, "%s:%d: number %d given twice; line skipped", path.c_str(), lineNumber,
+      hostLog(kLogWarning, __LINE__, "%s:%d: number %d given twice; line skipped", path.c_str(), lineNumber,
               number);
       continue;
     }
@@ -151,7 +142,7 @@ std::unique_ptr<ImageEntry> readImage(const fs::path &path) {
   std::string error;
   const std::optional<RgbaImage> png = readPng(path, error);
   if (!png) {
-    hostLog(5, __LINE__, "resource image skipped: %s", error.c_str());
+    hostLog(kLogWarning, __LINE__, "resource image skipped: %s", error.c_str());
     return nullptr;
   }
   const RgbaImage &picture = *png;
@@ -182,12 +173,12 @@ extern "C" ResHandle resLoadStrings(const char *name) {
     const bool haveLanguage = lang == "english" ? haveEnglish
                                                 : readStringTable(folder / (lang + ".txt"), table);
     if (!haveEnglish && !haveLanguage) {
-      hostLog(3, __LINE__, "resource set \"%s\": no string table for %s nor english", name,
+      hostLog(kLogError, __LINE__, "resource set \"%s\": no string table for %s nor english", name,
               lang.c_str());
       return 0;
     }
     if (!haveLanguage)
-      hostLog(5, __LINE__, "resource set \"%s\": no string table for %s; english used", name,
+      hostLog(kLogWarning, __LINE__, "resource set \"%s\": no string table for %s; english used", name,
               lang.c_str());
     Registry &r = registry();
     const ResHandle handle = r.newHandle();
@@ -244,19 +235,3 @@ extern "C" const ResImage *resGetImage(ResHandle images, int32_t number) {
 extern "C" void resFreeStrings(ResHandle strings) { registry().strings.erase(strings); }
 
 extern "C" void resFreeImages(ResHandle images) { registry().images.erase(images); }
-
-extern "C" ResHandle cgGetGuiResource(void) {
-  HostState &s = hostState();
-  if (s.guiResource == 0)
-    s.guiResource = resLoadImages("gui");
-  return s.guiResource;
-}
-
-extern "C" CImage *cgConvertResImageToCImageAlpha(const ResImage *image, int32_t) {
-  if (!image || !image->pixels)
-    return nullptr;
-  CImage *out = cgAllocImage(2, image->width, image->height);
-  if (out)
-    std::memcpy(out->pixels, image->pixels, size_t(image->width) * size_t(image->height) * 4);
-  return out;
-}

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "host/media/colour.hpp"
+#include "host/media/yuv.hpp"
 #include "host/scenes/sources.hpp"
 
 namespace vxhost {

@@ -1,6 +1,6 @@
 // Clips for scenes and the effect's input: video and image files through
 // FFmpeg, and the built-in test patterns. Every clip yields frames of the
-// format's size as 0xYYUUVVAA words (see host/media/colour.hpp).
+// format's size as 0xYYUUVVAA words (see host/media/yuv.hpp).
 #pragma once
 
 #include <cstddef>
@@ -10,6 +10,7 @@
 #include <string>
 
 #include "host/media/frame_convert.hpp"
+#include "host/scenes/registry.hpp"
 #include "host/scenes/timecode.hpp"
 #include "host/settings/settings.hpp"
 

@@ -1,34 +1,44 @@
-// The host's own settings: home, language, resources, format, screen, scenes,
-// input and output of fields, reset.
+// The host's settings and their checks.
 #include "host/settings/settings.hpp"
 
 #include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <stdexcept>
 #include <system_error>
 #include <unistd.h>
-
-#include "host/gui/gui.hpp"
-#include "host/state.hpp"
-#include "vxhost/orvexares.h"
 
 namespace vxhost {
 
 namespace fs = std::filesystem;
 
-HostState &hostState() {
-  static HostState state = [] {
-    HostState s;
-    s.overlay.assign(size_t(s.screen.width) * size_t(s.screen.height), 0);
-    return s;
-  }();
+namespace {
+
+// Widths and heights are 16-bit signed in every image record.
+constexpr int kMaxSide = 32767;
+// Aspects are per mille in 16-bit unsigned fields.
+constexpr int kMaxAspect = 65535;
+constexpr size_t kMaxPlainName = 64;
+constexpr const char *kDefaultLanguage = "english";
+
+struct Settings {
+  Format format;
+  Screen screen;
+  std::string language = kDefaultLanguage;
+  fs::path resourceDir; // empty: the installed default
+  fs::path textureDir;  // empty: the installed default
+  SettingsChanges changes;
+};
+
+Settings &settings() {
+  static Settings state;
   return state;
 }
 
-// ---- home, language, resources ---------------------------------------------
+} // namespace
+
+// ---- home, language, folders ---------------------------------------------
 
 void setHome(const fs::path &dir) {
   if (dir.empty())
@@ -64,10 +74,8 @@ fs::path defaultHome() {
   return fs::path(home) / ".local/share/vxhost";
 }
 
-// A language or resource set name becomes a file name: letters, digits, '_'
-// and '-' only, so that it can never leave the resource folder.
-static bool isPlainName(const std::string &name) {
-  if (name.empty() || name.size() > 64)
+bool isPlainName(std::string_view name) {
+  if (name.empty() || name.size() > kMaxPlainName)
     return false;
   for (char c : name)
     if (!(std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '-'))
@@ -78,149 +86,74 @@ static bool isPlainName(const std::string &name) {
 void setLanguage(const std::string &language) {
   if (!isPlainName(language))
     throw std::invalid_argument("language: \"" + language + "\" is not a plain name");
-  hostState().language = language;
+  settings().language = language;
 }
 
-const std::string &language() { return hostState().language; }
+const std::string &language() { return settings().language; }
 
 void setResourceDir(const fs::path &dir) {
-  HostState &s = hostState();
+  Settings &s = settings();
   s.resourceDir = dir;
-  // The toolkit's set comes from the folder in use; load it anew from there.
-  resFreeImages(s.guiResource);
-  s.guiResource = 0;
+  ++s.changes.resourceDir;
 }
 
 const fs::path &resourceDir() {
   static const fs::path installed = fs::path(VXHOST_DATA_DIR) / "resources";
-  const HostState &s = hostState();
+  const Settings &s = settings();
   return s.resourceDir.empty() ? installed : s.resourceDir;
+}
+
+void setTextureDir(const fs::path &dir) { settings().textureDir = dir; }
+
+fs::path textureDir() {
+  const fs::path &dir = settings().textureDir;
+  return dir.empty() ? fs::path(VXHOST_DATA_DIR) / "textures" : dir;
 }
 
 // ---- format and screen ------------------------------------------------------------
 
 void setFormat(const Format &format) {
   // Fields are height / 2 lines and image sizes are 16-bit.
-  if (format.width < 2 || format.width > 32767 || format.height < 2 || format.height > 32767 ||
+  if (format.width < 2 || format.width > kMaxSide || format.height < 2 || format.height > kMaxSide ||
       format.height % 2 != 0)
     throw std::invalid_argument("format: the frame must be 2..32767 pixels wide and an even "
                                 "2..32767 lines high");
-  if (format.pixelAspect <= 0 || format.pixelAspect > 65535)
+  if (format.pixelAspect <= 0 || format.pixelAspect > kMaxAspect)
     throw std::invalid_argument("format: the pixel aspect must be 1..65535 per mille");
   if (format.rateNum <= 0 || format.rateDen <= 0)
     throw std::invalid_argument("format: the frame rate must be positive");
-  HostState &s = hostState();
+  Settings &s = settings();
   s.format = format;
-  s.monitor = MonitorPicture{};
+  ++s.changes.format;
 }
 
-const Format &format() { return hostState().format; }
+const Format &format() { return settings().format; }
 
 void setScreen(const Screen &screen) {
-  if (screen.width < 16 || screen.width > 32767 || screen.height < 16 || screen.height > 32767)
+  constexpr int kMinScreenSide = 16;
+  if (screen.width < kMinScreenSide || screen.width > kMaxSide || screen.height < kMinScreenSide ||
+      screen.height > kMaxSide)
     throw std::invalid_argument("screen: the size must be 16..32767 pixels each way");
   if (screen.safeMargin < 0 || 2 * screen.safeMargin >= screen.width ||
       2 * screen.safeMargin >= screen.height)
     throw std::invalid_argument("screen: the safe margin leaves no visible area");
-  if (screen.pixelAspect <= 0 || screen.pixelAspect > 65535 || screen.fontHeight <= 0 ||
+  if (screen.pixelAspect <= 0 || screen.pixelAspect > kMaxAspect || screen.fontHeight <= 0 ||
       screen.addHeight < 0)
     throw std::invalid_argument("screen: pixel aspect and font height must be positive");
-  HostState &s = hostState();
+  Settings &s = settings();
   s.screen = screen;
-  s.overlay.assign(size_t(screen.width) * size_t(screen.height), 0);
+  ++s.changes.screen;
 }
 
-const Screen &screen() { return hostState().screen; }
+const Screen &screen() { return settings().screen; }
 
-std::vector<uint32_t> &overlayPlane() { return hostState().overlay; }
+const SettingsChanges &settingsChanges() { return settings().changes; }
 
-const MonitorPicture &monitorPicture() { return hostState().monitor; }
-
-CallCounts &callCounts() { return hostState().counts; }
-
-// ---- scenes, input and output ----------------------------------------------------
-
-bool FrameSource::field(int index, int parity, uint32_t *out) {
-  const uint32_t *pixels = frame(index);
-  if (!pixels)
-    return false;
-  const Format &f = format();
-  const size_t width = size_t(f.width);
-  for (int y = parity; y < f.height; y += 2, out += width)
-    std::memcpy(out, pixels + size_t(y) * width, width * 4);
-  return true;
-}
-
-namespace {
-
-class MemorySource final : public FrameSource {
-public:
-  explicit MemorySource(std::vector<std::vector<uint32_t>> frames) : frames_(std::move(frames)) {}
-  int length() const override { return static_cast<int>(frames_.size()); }
-  const uint32_t *frame(int index) override {
-    if (index < 0 || index >= length())
-      return nullptr;
-    const Format &f = format();
-    const std::vector<uint32_t> &frame = frames_[size_t(index)];
-    // A frame of another size than the format's cannot be read as one.
-    if (frame.size() != size_t(f.width) * size_t(f.height))
-      return nullptr;
-    return frame.data();
-  }
-
-private:
-  std::vector<std::vector<uint32_t>> frames_;
-};
-
-} // namespace
-
-std::shared_ptr<FrameSource> memorySource(std::vector<std::vector<uint32_t>> frames) {
-  return std::make_shared<MemorySource>(std::move(frames));
-}
-
-void setScene(int32_t id, std::shared_ptr<FrameSource> source, std::string name) {
-  HostState &s = hostState();
-  if (source) {
-    s.scenes[id] = std::move(source);
-    s.sceneNames[id] = std::move(name);
-  } else {
-    s.scenes.erase(id);
-    s.sceneNames.erase(id);
-  }
-}
-
-void clearScenes() {
-  hostState().scenes.clear();
-  hostState().sceneNames.clear();
-}
-
-void setInput(std::shared_ptr<FrameSource> source) { hostState().input = std::move(source); }
-
-int inputFetchCount() { return hostState().inputFetches; }
-
-void setFieldSink(std::function<void(OpImage *)> sink) { hostState().fieldSink = std::move(sink); }
-
-// ---- reset ---------------------------------------------------------------------------
-
-void reset() {
-  HostState &s = hostState();
-  resFreeImages(s.guiResource);
-  s.guiResource = 0;
-  s.format = Format{};
-  s.screen = Screen{};
-  s.language = "english";
-  s.resourceDir.clear();
-  s.overlay.assign(size_t(s.screen.width) * size_t(s.screen.height), 0);
-  s.monitor = MonitorPicture{};
-  s.counts = CallCounts{};
-  s.scenes.clear();
-  s.sceneNames.clear();
-  s.input.reset();
-  s.inputFetches = 0;
-  s.fieldSink = nullptr;
-  setTextureDir({});
-  gui::resetGui();
-  resetLogCapture();
+void resetSettings() {
+  Settings &s = settings();
+  const SettingsChanges changes = s.changes;
+  s = Settings{};
+  s.changes = {changes.format + 1, changes.screen + 1, changes.resourceDir + 1};
 }
 
 } // namespace vxhost

@@ -1,19 +1,16 @@
-// The reference host's own C++ API, for the host program, the tools and the
-// tests. The operator never includes this file.
+// The reference host's settings: home, language, folders, video format and
+// screen. A leaf of the host: it depends on no other part of it, and every
+// other part reads the settings from here.
 #pragma once
 
 #include <cstdint>
 #include <filesystem>
-#include <functional>
-#include <memory>
 #include <string>
-#include <vector>
-
-#include "vxhost/oplibcommon.h"
+#include <string_view>
 
 namespace vxhost {
 
-// ---- home, language -------------------------------------------------------
+// ---- home, language, folders ------------------------------------------------
 
 // Sets VXHOME (in the process environment) to `dir`, creating it when missing.
 // Throws std::runtime_error with a clear message when it cannot be made or written.
@@ -30,6 +27,10 @@ const std::filesystem::path &resourceDir();
 // installed data/textures); an empty path restores the default.
 void setTextureDir(const std::filesystem::path &dir);
 std::filesystem::path textureDir();
+
+// Languages and resource set names become file and folder names: true for 1
+// to 64 letters, digits, '_' and '-', so that such a name never leaves its folder.
+bool isPlainName(std::string_view name);
 
 // ---- video format -----------------------------------------------------------
 
@@ -68,84 +69,20 @@ struct Screen {
 };
 void setScreen(const Screen &screen);
 const Screen &screen();
-// The screen's video plane that cgmxYUVAtoOvl writes (width x height YUVA words).
-std::vector<uint32_t> &overlayPlane();
 
-// The video monitor's picture that cgWriteImage(1, ...) draws into: the
-// format's frame size, made (cleared) on the first write after a reset or a
-// change of format; empty until then. Only drawn while screen().videoMonitor.
-struct MonitorPicture {
-  int width = 0, height = 0;
-  std::vector<uint32_t> pixels; // width x height YUVA words
+// ---- changes -------------------------------------------------------------------
+
+// Counts of setFormat, setScreen and setResourceDir calls (resets included),
+// so that what is made for one format, screen or resource folder (the video
+// monitor's picture, the overlay plane, the toolkit's image set) can tell
+// that it is out of date without the settings knowing about it.
+struct SettingsChanges {
+  uint64_t format = 0, screen = 0, resourceDir = 0;
 };
-const MonitorPicture &monitorPicture();
+const SettingsChanges &settingsChanges();
 
-// Calls the operator made that leave no other trace.
-struct CallCounts {
-  int busyPointer = 0;
-  int standardPointer = 0;
-};
-CallCounts &callCounts();
-
-// ---- images --------------------------------------------------------------------
-
-// OpImages and CImages allocated and not yet released.
-int liveImageCount();
-
-// ---- scenes, input and output -----------------------------------------------
-
-// A clip as the host sees it: `length` frames, each the format's frame size in
-// YUVA words (0xYYUUVVAA). frame() may return null for a frame that cannot be
-// decoded; the pointer stays valid until the next call on the same source.
-class FrameSource {
-public:
-  virtual ~FrameSource() = default;
-  virtual int length() const = 0;
-  virtual const uint32_t *frame(int index) = 0;
-  // Writes lines parity, parity + 2, … of frame `index` (width x height / 2
-  // words) to `out`; false where frame() gives null. The default copies
-  // them out of frame(); a source that keeps its frames in another form
-  // writes them straight from it, saving the whole frame's words.
-  virtual bool field(int index, int parity, uint32_t *out);
-  // Field `number` in time order with lines `parity` (see fieldParity). The
-  // default takes frame number / 2; a clip at the field rate of an
-  // interlaced format gives each field a picture of its own instant.
-  virtual bool fieldAt(int number, int parity, uint32_t *out) { return field(number / 2, parity, out); }
-};
-// A source made of frames held in memory (each width x height of the format).
-std::shared_ptr<FrameSource> memorySource(std::vector<std::vector<uint32_t>> frames);
-
-// Makes `source` scene `id` (null removes it); `name` is what the scene
-// requester shows beside the ID.
-void setScene(int32_t id, std::shared_ptr<FrameSource> source, std::string name = {});
-void clearScenes();
-void setInput(std::shared_ptr<FrameSource> source); // null: opGetField yields null
-// Counts opGetField calls (tests check that the input is not fetched).
-int inputFetchCount();
-
-// Receives every image handed to opPutField and owns it (must opFreeImage it).
-// Without a sink the image is released at once.
-void setFieldSink(std::function<void(OpImage *)> sink);
-
-// ---- log -------------------------------------------------------------------------
-
-struct LogRecord {
-  int32_t level = 0;
-  int32_t line = 0;
-  std::string source;
-  uint32_t code = 0;
-  std::string text;
-};
-// While capturing, records are also kept in memory (besides the file).
-void captureLog(bool on);
-std::vector<LogRecord> takeLog();   // the captured records, emptied
-// The log file in use ($VXHOST_LOG, else $VXHOME/log/vxhost.log).
-std::filesystem::path logPath();
-
-// ---- reset -----------------------------------------------------------------------
-
-// Back to defaults: format, screen, language, scenes, input, sink, counters,
-// overlay plane, captured log (VXHOME is left as it is).
-void reset();
+// Back to the defaults: format, screen, language, resource and texture
+// folders (VXHOME is left as it is).
+void resetSettings();
 
 } // namespace vxhost

@@ -6,6 +6,7 @@
 #include <system_error>
 
 #include "host/settings/settings.hpp"
+#include "operator/masks/pack_names.hpp"
 
 namespace vxhost {
 
@@ -13,10 +14,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// The catalogue's rule for a pack index: a visible file whose name holds ".dat".
+// A regular file the catalogue takes for a pack index.
 bool isPackIndex(const fs::directory_entry &file) {
-  const std::string name = file.path().filename().string();
-  return file.is_regular_file() && name[0] != '.' && name.find(".dat") != std::string::npos;
+  return file.is_regular_file() && tileron::isPackIndexName(file.path().filename().string());
 }
 
 } // namespace

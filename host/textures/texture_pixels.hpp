@@ -1,6 +1,6 @@
 // Row kernels of the texture library: PNG samples to 8-bit luma, and tiling
 // (RGBA to YUVA words is the host's conversion, host/media/yuv.hpp). Plain
-// functions over raw rows; the plumbing is in png_reader.cpp and txlib.cpp.
+// functions over raw rows; the plumbing is in host/media/png.cpp and txlib.cpp.
 #pragma once
 
 #include <cstddef>

@@ -12,7 +12,7 @@
 #include "host/settings/settings.hpp"
 #include "host/gui/keys.hpp"
 #include "host/gui/toolkit.hpp"
-#include "host/images/image_handles.hpp"
+#include "host/gui/orvexagui.hpp"
 #include "host/images/images.hpp"
 #include "host/images/scale.hpp"
 #include "host/requesters/modal.hpp"
@@ -65,7 +65,7 @@ std::vector<std::string> libraryNames() {
 
 // `texture` scaled into a new w x h GUI image.
 CImageHandle scaledCopy(const OpImage &texture, int w, int h) {
-  CImageHandle image(cgAllocImage(2, w, h));
+  CImageHandle image(cgAllocImage(CG_KIND_YUVA, w, h));
   if (image)
     scalePicture(texture.pixels, ptrdiff_t(rowBytes(&texture)), texture.width, texture.height, image->pixels,
                  ptrdiff_t(w) * 4, w, h, 4);
@@ -142,7 +142,7 @@ int runTextureRequester(TxSettings &settings, bool options) {
     items[i].text = reinterpret_cast<const xchar *>(labels[i].c_str());
     lstAppend(&list, &items[i].node);
   }
-  const CImageHandle preview(cgAllocImage(2, kPreviewWidth, kPreviewHeight));
+  const CImageHandle preview(cgAllocImage(CG_KIND_YUVA, kPreviewWidth, kPreviewHeight));
   if (!preview)
     return -1;
 

@@ -7,10 +7,9 @@
 #include <new>
 
 #include "host/settings/settings.hpp"
-#include "host/images/image_handles.hpp"
 #include "host/images/images.hpp"
 #include "host/media/yuv.hpp"
-#include "host/state.hpp"
+#include "host/log/logger.hpp"
 #include "host/support/home_path.hpp"
 #include "host/media/png.hpp"
 #include "host/textures/txlib.hpp"
@@ -32,11 +31,6 @@ namespace vxhost {
 
 namespace {
 
-fs::path &textureDirSetting() {
-  static fs::path dir;
-  return dir;
-}
-
 bool allZero(const void *bytes, size_t count) {
   const auto *p = static_cast<const uint8_t *>(bytes);
   for (size_t i = 0; i < count; ++i)
@@ -51,12 +45,12 @@ OpImage *imageFromPng(const fs::path &file, bool luma, const char *call) {
   std::string error;
   const std::optional<RgbaImage> png = readPng(file, error);
   if (!png) {
-    hostLog(3, __LINE__, "%s: %s: %s", call, file.c_str(), error.c_str());
+    hostLog(kLogError, __LINE__, "%s: %s: %s", call, file.c_str(), error.c_str());
     return nullptr;
   }
   OpImage *image = opAllocImage(png->width, png->height, luma ? OP_KIND_8 : OP_KIND_YUVA, 0);
   if (image == nullptr) {
-    hostLog(3, __LINE__, "%s: %s: no memory for a %dx%d image", call, file.c_str(), png->width,
+    hostLog(kLogError, __LINE__, "%s: %s: no memory for a %dx%d image", call, file.c_str(), png->width,
             png->height);
     return nullptr;
   }
@@ -76,13 +70,6 @@ OpImage *imageFromPng(const fs::path &file, bool luma, const char *call) {
 int scaledSide(int side, int scale) { return std::max(1, (side * scale + 50) / 100); }
 
 } // namespace
-
-void setTextureDir(const fs::path &dir) { textureDirSetting() = dir; }
-
-fs::path textureDir() {
-  const fs::path &dir = textureDirSetting();
-  return dir.empty() ? fs::path(VXHOST_DATA_DIR) / "textures" : dir;
-}
 
 std::vector<std::string> installedTextures() {
   std::vector<std::string> names;
@@ -114,7 +101,7 @@ std::optional<TxSettings> makeTxSettings(const std::string &name, int scale, uin
   s.scale = uint16_t(std::clamp(scale, 0, 0xFFFF));
   if (name.size() < sizeof s.name) std::memcpy(s.name, name.c_str(), name.size());
   if (name.size() >= sizeof s.name || scale != s.scale || !validTxSettings(s)) {
-    hostLog(3, __LINE__, "texture settings: bad texture name \"%s\" or scale %d", name.c_str(),
+    hostLog(kLogError, __LINE__, "texture settings: bad texture name \"%s\" or scale %d", name.c_str(),
             scale);
     return std::nullopt;
   }
@@ -184,7 +171,7 @@ void txFreeRequest(TxRequest *request) { delete request; }
 
 OpImage *txGetOpImage(const TxSettings *settings, int32_t mode, int32_t) {
   if (settings == nullptr || !validTxSettings(*settings) || mode != 1) {
-    hostLog(3, __LINE__, "txGetOpImage: no usable texture settings (mode %d)", mode);
+    hostLog(kLogError, __LINE__, "txGetOpImage: no usable texture settings (mode %d)", mode);
     return nullptr;
   }
   OpImageHandle texture(imageFromPng(textureDir() / settings->name, false, "txGetOpImage"));
@@ -194,7 +181,7 @@ OpImage *txGetOpImage(const TxSettings *settings, int32_t mode, int32_t) {
   const int height = scaledSide(texture->height, scale);
   OpImageHandle scaled(opAllocImage(width, height, OP_KIND_YUVA, 0));
   if (!scaled || opScaleImage(texture.get(), scaled.get(), 0) != 1) {
-    hostLog(3, __LINE__, "txGetOpImage: %s: cannot scale to %dx%d", settings->name, width, height);
+    hostLog(kLogError, __LINE__, "txGetOpImage: %s: cannot scale to %dx%d", settings->name, width, height);
     return nullptr;
   }
   return scaled.release();
@@ -217,7 +204,7 @@ int32_t txTileOpImagePrefs(OpImage *destination, const OpImage *texture, int32_t
 
 OpImage *txGetOpImageFile(const char *path, int32_t mode) {
   if (path == nullptr) {
-    hostLog(3, __LINE__, "txGetOpImageFile: no path");
+    hostLog(kLogError, __LINE__, "txGetOpImageFile: no path");
     return nullptr;
   }
   return imageFromPng(resolveHomePath(path), mode == 1, "txGetOpImageFile");

@@ -23,6 +23,18 @@ typedef struct CImage {
   uint8_t *pixels;
 } CImage;
 
+/* GUI image kinds. */
+enum {
+  CG_KIND_YUVA = 2 /* 32-bit YUVA words, the OpImage kind-1 layout */
+};
+
+/* The panel handle of the video monitor output (cgWriteImage), and what
+ * cgGetConnectedMonitors returns when a video monitor is connected. */
+enum {
+  CG_PANEL_VIDEO_MONITOR = 1,
+  CG_VIDEO_MONITOR_CONNECTED = 3
+};
+
 /* Message kinds. */
 enum {
   GUI_MSG_POINTER_MOVED = 2,
@@ -135,7 +147,7 @@ int32_t cgGetScreenWidth(void);
 int32_t cgGetScreenHeight(void);
 /* The GUI screen's pixel aspect in per mille (`which` is 4). */
 int32_t cgGetPixelAspect(int32_t which);
-/* 3 when a video monitor is connected, 0 otherwise. */
+/* CG_VIDEO_MONITOR_CONNECTED when a video monitor is connected, 0 otherwise. */
 int32_t cgGetConnectedMonitors(void);
 /* The id of the default monitor, only passed on. */
 int32_t cgGetDefaultMonitor(void);
@@ -173,7 +185,7 @@ int32_t cgMsgQReceive(GuiMessage *message, int32_t timeout);
 
 /* ---- images and drawing -------------------------------------------------------- */
 
-/* Returns a new GUI image of `kind` 2 (32-bit YUVA), cleared to 0, or null.
+/* Returns a new GUI image of `kind` CG_KIND_YUVA, cleared to 0, or null.
  * Released with cgFreeImage. */
 CImage *cgAllocImage(int32_t kind, int32_t width, int32_t height);
 /* Releases a GUI image; null is ignored. */

@@ -144,7 +144,7 @@ void compositeOver(const OpImage *source, OpImage *destination, int width, int h
 }
 
 OpImagePtr toOpImage(CImagePtr &image) {
-  if (!image || !image->pixels || image->kind != 2) {
+  if (!image || !image->pixels || image->kind != CG_KIND_YUVA) {
     TILERON_REPORT(kLevelError, kSrcPaletteReq);
     return {};
   }
@@ -154,16 +154,6 @@ OpImagePtr toOpImage(CImagePtr &image) {
     return {};
   }
   std::memcpy(converted->pixels, image->pixels, size_t(image->width) * size_t(image->height) * 4);
-  image.reset();
-  return converted;
-}
-
-CImagePtr toGuiImageFromFill(OpImagePtr &image) {
-  CImagePtr converted(copyToNewGuiImage(image.get()));
-  if (!converted) {
-    TILERON_REPORT(kLevelError, kSrcPaletteReq);
-    return {};
-  }
   image.reset();
   return converted;
 }

@@ -41,9 +41,5 @@ void compositeOver(const OpImage *source, OpImage *destination, int width, int h
 // released (reset), on failure it stays and null is returned (reported).
 OpImagePtr toOpImage(CImagePtr &image);
 
-// A new kind-2 GUI image with the pixels of the kind-1 `image`; on success
-// `image` is released (reset), on failure it stays and null is returned
-// (reported).
-CImagePtr toGuiImageFromFill(OpImagePtr &image);
 
 } // namespace tileron

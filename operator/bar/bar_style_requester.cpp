@@ -4,6 +4,7 @@
 #include <new>
 
 #include "bar/bar_fill.hpp"
+#include "engine/compositing.hpp"
 #include "entry/module.hpp"
 #include "support/report.hpp"
 #include "support/toolkit.hpp"
@@ -141,7 +142,7 @@ bool Requester::build() {
   const int p = height & ~1; // the preview height, even
   probe.reset();
 
-  q_.swatch.reset(cgAllocImage(2, kSwatchWidth, p - 8));
+  q_.swatch.reset(cgAllocImage(CG_KIND_YUVA, kSwatchWidth, p - 8));
   if (!q_.swatch) return false;
   const ResImage *arrow = resGetImage(cgGetGuiResource(), kGuiArrowImage);
 
@@ -246,7 +247,7 @@ void Requester::paintSwatch(const OpImage *picture, bool tiled) {
     txTileOpImagePrefs(canvas.get(), picture, 0, kTileOptions);
   else
     opScaleImage(picture, canvas.get(), 0);
-  q_.swatch = toGuiImageFromFill(canvas);
+  q_.swatch = toGuiImage(canvas.get(), kSrcPaletteReq);
   drawSwatch();
 }
 

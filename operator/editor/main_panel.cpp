@@ -461,7 +461,7 @@ void copyBarSwatch(EditorPanel &p, SplitMask &effect) {
   if (!effect.barSwatch) effect.makeBarSwatch();
   const CImage *swatch = effect.barSwatch.get();
   if (!swatch) return;
-  p.barButtonImage.reset(cgAllocImage(2, swatch->width, swatch->height));
+  p.barButtonImage.reset(cgAllocImage(CG_KIND_YUVA, swatch->width, swatch->height));
   if (p.barButtonImage)
     std::memcpy(p.barButtonImage->pixels, swatch->pixels,
                 size_t(swatch->width) * size_t(swatch->height) * 4);

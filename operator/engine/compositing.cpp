@@ -16,7 +16,7 @@ namespace {
 bool is32Bit(const OpImage *image) {
   return image && image->pixels && image->kind == OP_KIND_YUVA;
 }
-bool is32Bit(const CImage *image) { return image && image->pixels && image->kind == 2; }
+bool is32Bit(const CImage *image) { return image && image->pixels && image->kind == CG_KIND_YUVA; }
 
 int pixelBytes(const OpImage *image) {
   switch (image->kind) {
@@ -178,27 +178,13 @@ void showImageRect(const OpImage *image, int x, int y, int width, int height, in
   }
 }
 
-CImage *copyToNewGuiImage(const OpImage *image) {
-  if (!is32Bit(image)) return nullptr;
-  CImage *gui = cgAllocImage(2, image->width, image->height);
-  if (!gui) return nullptr;
-  std::memcpy(gui->pixels, image->pixels, size_t(image->width) * size_t(image->height) * 4);
-  return gui;
-}
-
-CImage *toGuiImage(OpImage *image) {
-  CImage *gui = copyToNewGuiImage(image);
+CImagePtr toGuiImage(const OpImage *image, const char *source) {
+  CImagePtr gui(is32Bit(image) ? cgAllocImage(CG_KIND_YUVA, image->width, image->height) : nullptr);
   if (!gui) {
-    TILERON_REPORT(kLevelError, kSrcSplitMask);
+    TILERON_REPORT(kLevelError, source);
     return nullptr;
   }
-  opFreeImage(image);
-  return gui;
-}
-
-CImage *toGuiImageCopy(const OpImage *image) {
-  CImage *gui = copyToNewGuiImage(image);
-  if (!gui) TILERON_REPORT(kLevelError, kSrcSplitMask);
+  std::memcpy(gui->pixels, image->pixels, size_t(image->width) * size_t(image->height) * 4);
   return gui;
 }
 

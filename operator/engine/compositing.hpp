@@ -8,6 +8,7 @@
 // The arithmetic lives in kernels.hpp; this file is the plumbing.
 #pragma once
 
+#include "support/handles.hpp"
 #include "vxhost/oplibcommon.h"
 #include "vxhost/orvexagui.h"
 
@@ -58,16 +59,9 @@ void drawBarLine(OpImage *image, double x1, double y1, double x2, double y2, dou
 void showImageRect(const OpImage *image, int x, int y, int width, int height, int screenX,
                    int screenY, int firstPanel);
 
-// Returns a new kind-2 CImage holding the pixels of the kind-1 `image` and
-// releases `image`. On failure (allocation, null or non-32-bit image) reports
-// at level 3, leaves `image` with the caller and returns null.
-CImage *toGuiImage(OpImage *image);
-
-// As toGuiImage, but `image` always stays with the caller.
-CImage *toGuiImageCopy(const OpImage *image);
-
-// The copy behind both conversions, without a report: a new kind-2 CImage
-// with the pixels of the kind-1 `image`, or null.
-CImage *copyToNewGuiImage(const OpImage *image);
+// A new GUI image (CG_KIND_YUVA) holding the pixels of the kind-1 `image`,
+// which stays with the caller. On failure (null or non-32-bit image, no
+// memory) reports at level 3 under `source` and returns null.
+CImagePtr toGuiImage(const OpImage *image, const char *source);
 
 } // namespace tileron

@@ -13,7 +13,6 @@
 #include "masks/xml.hpp"
 #include "support/home_files.hpp"
 #include "support/report.hpp"
-#include "vxhost/txlib.h"
 #include "vxhost/xchar.h"
 
 namespace tileron {
@@ -46,10 +45,8 @@ int16_t nearestShort(double value) { return toShort(roundNearest(value)); }
 
 // Reads the 8-bit image `name` of the mask directory; null (reported) when the
 // name leaves the directory or the image cannot be read.
-OpImagePtr readMaskImage(const char *name) {
-  const std::string file = name;
-  OpImagePtr image;
-  if (staysInMaskDirectory(file)) image.reset(txGetOpImageFile((kMaskDirectory + file).c_str(), 1));
+OpImagePtr readMaskImage(const std::string &name) {
+  OpImagePtr image = readMaskDirectoryImage(name);
   if (!image || image->kind != OP_KIND_8 || image->width <= 0 || image->height <= 0) {
     TILERON_REPORT(kLevelError, kSrcSplitMask);
     return nullptr;
@@ -67,6 +64,112 @@ ImagePlane planeOf(const OpImage &image) {
   return plane;
 }
 
+// Factors from mask-image pixels to working pixels (sx, sy) and to bar-layer
+// pixels (bx, by: the bar layer has square pixels).
+struct MaskScale {
+  double sx = 1.0, sy = 1.0, bx = 1.0, by = 1.0;
+};
+
+// The display name: the first `name` element that has the current language.
+void readTitle(SplitMask &mask, const char *screen, const std::string &language) {
+  if (language.empty()) return;
+  XmlElementListPtr names(xmlGetElements(screen, "name"));
+  for (int n = 0; names && n < names->count; ++n) {
+    XmlElementListPtr title(xmlGetElements(names->entries[n], language.c_str()));
+    if (!title) continue;
+    const char *text = title->entries[0];
+    mask.maskTitle.assign(std::strlen(text) + 1, 0);
+    mask.maskTitle.resize(static_cast<std::size_t>(sxcpy(mask.maskTitle.data(), text)) + 1);
+    return;
+  }
+}
+
+// The parts: shapes resampled to the working size, boxes, scales and stamp
+// positions. A part without a shape image keeps the factors of the last part
+// that had one; `scale` ends with those of the last shape. False (reported)
+// when a shape cannot be read or resampled.
+bool readParts(SplitMask &mask, const char *screen, bool renderMode, MaskScale &scale) {
+  const int shapeHeight = renderMode ? 2 * mask.workHeight : mask.workHeight;
+  XmlElementListPtr parts(xmlGetElements(screen, "part"));
+  const int partElements = parts ? std::min<int>(parts->count, kMaxParts) : 0;
+  for (int i = 0; i < partElements; ++i) {
+    const char *part = parts->entries[i];
+    if (XmlElementListPtr file{xmlGetElements(part, "filename")}) {
+      OpImagePtr shape = readMaskImage(file->entries[0]);
+      if (!shape) return false;
+      mask.partMask[i] = allocOpImage(mask.workWidth, shapeHeight, OP_KIND_8);
+      if (!mask.partMask[i]) {
+        TILERON_REPORT(kLevelError, kSrcSplitMask);
+        return false;
+      }
+      // The loader cannot use a shape it could not resample.
+      if (!resamplePlane(planeOf(*shape), planeOf(*mask.partMask[i]))) {
+        mask.partMask[i].reset();
+        TILERON_REPORT(kLevelError, kSrcSplitMask);
+        return false;
+      }
+      // Boxes are in working lines (workHeight, not the doubled shape height).
+      scale.sx = static_cast<double>(mask.workWidth) / shape->width;
+      scale.sy = static_cast<double>(mask.workHeight) / shape->height;
+      scale.bx = scale.sx;
+      scale.by = scale.sy;
+      if (mask.pixelAspect >= 1000)
+        scale.by = mask.pixelAspect * scale.sy / 1000;
+      else
+        scale.bx = scale.sx * 1000 / mask.pixelAspect;
+      ++mask.partCount;
+    }
+    int value = 0;
+    const double sx = scale.sx, sy = scale.sy;
+    mask.partCenterX[i] = findNumber(part, "centerx", value) ? nearestShort(value * sx)
+                                                             : toShort(mask.workWidth / 2);
+    mask.partCenterY[i] = findNumber(part, "centery", value) ? nearestShort(value * sy)
+                                                             : toShort(mask.workHeight / 2);
+    mask.partWidth[i] =
+        findNumber(part, "width", value) ? nearestShort(value * sx) : toShort(mask.workWidth);
+    mask.partHeight[i] =
+        findNumber(part, "height", value) ? nearestShort(value * sy) : toShort(mask.workHeight);
+    mask.partMaskScale[i] = findNumber(part, "scale", value) ? toShort(value) : 100;
+    mask.partStampX[i] = findNumber(part, "stampimagexpos", value) ? toShort(value) : 0;
+    mask.partStampY[i] = findNumber(part, "stampimageypos", value) ? toShort(value) : 100;
+  }
+  return true;
+}
+
+// Bars, in bar-layer pixels; in render mode the layer is frame-high, so
+// vertical values are doubled. An end left out defaults to the box size of
+// the part with the same index, or to the working frame for bars beyond the
+// tenth, which have no such part.
+void readBars(SplitMask &mask, const char *screen, bool renderMode, const MaskScale &scale) {
+  const int lines = renderMode ? 2 : 1;
+  XmlElementListPtr barList(xmlGetElements(screen, "bar"));
+  const int barElements = barList ? std::min<int>(barList->count, kMaxBars) : 0;
+  for (int b = 0; b < barElements; ++b) {
+    const char *bar = barList->entries[b];
+    const int defaultRight = b < kMaxParts ? mask.partWidth[b] - 1 : mask.workWidth - 1;
+    const int defaultBottom = b < kMaxParts ? mask.partHeight[b] - 1 : lines * mask.workHeight - 1;
+    BarSegment &segment = mask.bars[b];
+    int value = 0;
+    segment.left = findNumber(bar, "left", value) ? nearestShort(value * scale.bx) : 0;
+    segment.top = findNumber(bar, "top", value) ? nearestShort(value * scale.by * lines) : 0;
+    segment.right = findNumber(bar, "right", value) ? nearestShort(value * scale.bx)
+                                                    : toShort(defaultRight);
+    segment.bottom = findNumber(bar, "bottom", value) ? nearestShort(value * scale.by * lines)
+                                                      : toShort(defaultBottom);
+    ++mask.barCount;
+  }
+}
+
+// The stamp map: the last `stamp` with a file name wins. False (reported)
+// when one of them cannot be read.
+bool readStampMap(SplitMask &mask, const char *screen) {
+  for (const std::string &name : stampFileNames(screen)) {
+    mask.stampMap = readMaskImage(name);
+    if (!mask.stampMap) return false;
+  }
+  return true;
+}
+
 } // namespace
 
 int SplitMask::loadMask(bool renderMode) {
@@ -81,101 +184,15 @@ int SplitMask::loadMask(bool renderMode) {
     return 0;
   }
   // Not exactly one mask in the file: an empty mask, which the set-ups refuse.
-  XmlElementListPtr screens(xmlGetElements(document->text, "splitscreen"));
-  if (!screens || screens->count != 1) return 1;
-  const char *screen = screens->entries[0];
+  XmlElementListPtr screens;
+  const char *screen = onlyScreen(*document, screens);
+  if (!screen) return 1;
 
-  // Display name: the first `name` element that has the current language.
-  if (!language.empty()) {
-    XmlElementListPtr names(xmlGetElements(screen, "name"));
-    for (int n = 0; names && n < names->count; ++n) {
-      XmlElementListPtr title(xmlGetElements(names->entries[n], language.c_str()));
-      if (!title) continue;
-      const char *text = title->entries[0];
-      maskTitle.assign(std::strlen(text) + 1, 0);
-      maskTitle.resize(static_cast<std::size_t>(sxcpy(maskTitle.data(), text)) + 1);
-      break;
-    }
-  }
-
-  // Parts. Factors from mask-image pixels to working pixels (sx, sy) and to
-  // bar-layer pixels (bx, by: the bar layer has square pixels); a part without
-  // a shape image keeps those of the last part that had one.
-  const int shapeHeight = renderMode ? 2 * workHeight : workHeight;
-  double sx = 1.0, sy = 1.0, bx = 1.0, by = 1.0;
-  XmlElementListPtr parts(xmlGetElements(screen, "part"));
-  const int partElements = parts ? std::min<int>(parts->count, kMaxParts) : 0;
-  for (int i = 0; i < partElements; ++i) {
-    const char *part = parts->entries[i];
-    if (XmlElementListPtr file{xmlGetElements(part, "filename")}) {
-      OpImagePtr shape = readMaskImage(file->entries[0]);
-      if (!shape) return 0;
-      partMask[i] = allocOpImage(workWidth, shapeHeight, OP_KIND_8);
-      if (!partMask[i]) {
-        TILERON_REPORT(kLevelError, kSrcSplitMask);
-        return 0;
-      }
-      // The loader cannot use a shape it could not resample.
-      if (!resamplePlane(planeOf(*shape), planeOf(*partMask[i]))) {
-        partMask[i].reset();
-        TILERON_REPORT(kLevelError, kSrcSplitMask);
-        return 0;
-      }
-      // Boxes are in working lines (workHeight, not the doubled shape height).
-      sx = static_cast<double>(workWidth) / shape->width;
-      sy = static_cast<double>(workHeight) / shape->height;
-      bx = sx;
-      by = sy;
-      if (pixelAspect >= 1000)
-        by = pixelAspect * sy / 1000;
-      else
-        bx = sx * 1000 / pixelAspect;
-      ++partCount;
-    }
-    int value = 0;
-    partCenterX[i] = findNumber(part, "centerx", value) ? nearestShort(value * sx)
-                                                        : toShort(workWidth / 2);
-    partCenterY[i] = findNumber(part, "centery", value) ? nearestShort(value * sy)
-                                                        : toShort(workHeight / 2);
-    partWidth[i] = findNumber(part, "width", value) ? nearestShort(value * sx) : toShort(workWidth);
-    partHeight[i] =
-        findNumber(part, "height", value) ? nearestShort(value * sy) : toShort(workHeight);
-    partMaskScale[i] = findNumber(part, "scale", value) ? toShort(value) : 100;
-    partStampX[i] = findNumber(part, "stampimagexpos", value) ? toShort(value) : 0;
-    partStampY[i] = findNumber(part, "stampimageypos", value) ? toShort(value) : 100;
-  }
-
-  // Bars, in bar-layer pixels; in render mode the layer is frame-high, so
-  // vertical values are doubled. An end left out defaults to the box size of
-  // the part with the same index, or to the working frame for bars beyond the
-  // tenth, which have no such part.
-  const int lines = renderMode ? 2 : 1;
-  XmlElementListPtr barList(xmlGetElements(screen, "bar"));
-  const int barElements = barList ? std::min<int>(barList->count, kMaxBars) : 0;
-  for (int b = 0; b < barElements; ++b) {
-    const char *bar = barList->entries[b];
-    const int defaultRight = b < kMaxParts ? partWidth[b] - 1 : workWidth - 1;
-    const int defaultBottom = b < kMaxParts ? partHeight[b] - 1 : lines * workHeight - 1;
-    BarSegment &segment = bars[b];
-    int value = 0;
-    segment.left = findNumber(bar, "left", value) ? nearestShort(value * bx) : 0;
-    segment.top = findNumber(bar, "top", value) ? nearestShort(value * by * lines) : 0;
-    segment.right = findNumber(bar, "right", value) ? nearestShort(value * bx)
-                                                    : toShort(defaultRight);
-    segment.bottom = findNumber(bar, "bottom", value) ? nearestShort(value * by * lines)
-                                                      : toShort(defaultBottom);
-    ++barCount;
-  }
-
-  // Stamp map: the last `stamp` with a file name wins.
-  XmlElementListPtr stamps(xmlGetElements(screen, "stamp"));
-  for (int s = 0; stamps && s < stamps->count; ++s) {
-    XmlElementListPtr file(xmlGetElements(stamps->entries[s], "filename"));
-    if (!file) continue;
-    stampMap = readMaskImage(file->entries[0]);
-    if (!stampMap) return 0;
-  }
-  return 1;
+  readTitle(*this, screen, language);
+  MaskScale scale;
+  if (!readParts(*this, screen, renderMode, scale)) return 0;
+  readBars(*this, screen, renderMode, scale);
+  return readStampMap(*this, screen) ? 1 : 0;
 }
 
 } // namespace tileron

@@ -118,7 +118,7 @@ void SplitMask::resetPart() {
   if (c < 0)
     return;
   partOpacity[c] = 255;
-  partAlign[c] = 5;
+  partAlign[c] = kAnchorCentre;
   partOffsetX[c] = 0;
   partOffsetY[c] = 0;
   // The mask's scale is taken as written, so it may lie far outside the

@@ -10,6 +10,7 @@
 #include "engine/kernels.hpp"
 #include "engine/split_mask.hpp"
 #include "support/report.hpp"
+#include "vxhost/operator.h"
 #include "vxhost/oplib.h"
 #include "vxhost/orvexa2.h"
 
@@ -168,7 +169,7 @@ OpImage *SplitMask::renderField(int32_t field, uint32_t flags) {
     TILERON_REPORT(kLevelError, kSrcSplitMask);
     return nullptr;
   }
-  const int parity = (flags & 2u) != 0 ? 1 : 0;
+  const int parity = (flags & OP_FLAG_ODD_FIELD) != 0 ? 1 : 0;
   // The input is covered entirely when every part is opaque, still running
   // and covers its box; then it is not fetched. A slot without a shape lays
   // nothing, so the input shows where its part would be.
@@ -226,15 +227,15 @@ void SplitMask::placePart(int part, int width, int height, int16_t &x, int16_t &
   const int pw = partWidth[part], ph = partHeight[part];
   const int ox = partOffsetX[part], oy = partOffsetY[part];
   const int w = int16_t(width), h = int16_t(height);
-  int left = cx - ox - w / 2, top = cy - oy - h / 2; // anchor 5 and any unknown value
+  int left = cx - ox - w / 2, top = cy - oy - h / 2; // the centre and any unknown value
   switch (partAlign[part]) {
-  case 1: case 4: case 7: left = cx - pw / 2 - ox; break;
-  case 3: case 6: case 9: left = cx + pw / 2 - ox - w; break;
+  case kAnchorTopLeft: case kAnchorLeft: case kAnchorBottomLeft: left = cx - pw / 2 - ox; break;
+  case kAnchorTopRight: case kAnchorRight: case kAnchorBottomRight: left = cx + pw / 2 - ox - w; break;
   default: break;
   }
   switch (partAlign[part]) {
-  case 1: case 2: case 3: top = cy - ph / 2 - oy; break;
-  case 7: case 8: case 9: top = cy + ph / 2 - oy - h; break;
+  case kAnchorTopLeft: case kAnchorTop: case kAnchorTopRight: top = cy - ph / 2 - oy; break;
+  case kAnchorBottomLeft: case kAnchorBottom: case kAnchorBottomRight: top = cy + ph / 2 - oy - h; break;
   default: break;
   }
   x = int16_t(left);
@@ -319,8 +320,8 @@ void SplitMask::showPreview(bool withMonitor) {
   if (!withMonitor || !monitorImage)
     return;
   opScaleImage(preview.get(), monitorImage.get(), 0);
-  if (CImagePtr picture{toGuiImageCopy(monitorImage.get())})
-    cgWriteImage(1, picture.get(), 0, 0);
+  if (CImagePtr picture = toGuiImage(monitorImage.get(), kSrcSplitMask))
+    cgWriteImage(CG_PANEL_VIDEO_MONITOR, picture.get(), 0, 0);
 }
 
 } // namespace tileron

@@ -28,6 +28,7 @@
 #include <vector>
 
 #include "engine/split_mask.hpp"
+#include "support/handles.hpp"
 #include "support/home_files.hpp"
 #include "support/report.hpp"
 
@@ -45,10 +46,6 @@ constexpr std::size_t kBarStyleSize = 172;
 constexpr std::size_t kRecordSize = 198;
 constexpr std::size_t kFixedSize = kHeadSize + 4 + kMaxParts * kRecordSize; // 1992
 
-struct FileCloser {
-  void operator()(std::FILE *file) const { std::fclose(file); }
-};
-using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
 // ---- little-endian bytes ------------------------------------------------------
 

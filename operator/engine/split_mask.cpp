@@ -45,7 +45,7 @@ SplitMask::SplitMask() {
   partOpacity.fill(255);
   partMaskScale.fill(100);
   partScale.fill(100);
-  partAlign.fill(5);
+  partAlign.fill(kAnchorCentre);
   barStyle = defaultBarStyle();
 }
 
@@ -84,7 +84,7 @@ bool SplitMask::setGeometry(int maxWidth, int maxHeight, bool renderMode, bool m
   if (x % 2 != 0) x -= 1;
   viewX = static_cast<int16_t>(x);
   viewY = 0;
-  if (cgGetConnectedMonitors() == 3) {
+  if (cgGetConnectedMonitors() == CG_VIDEO_MONITOR_CONNECTED) {
     monitorWidth = static_cast<uint16_t>(probe->width);
     monitorHeight = static_cast<uint16_t>(2 * probe->height);
   } else {
@@ -168,12 +168,8 @@ void SplitMask::makeBarSwatch() {
     TILERON_REPORT(kLevelError, kSrcSplitMask);
     return;
   }
-  // The conversion reports its own failure and then leaves the fill with us;
-  // the old swatch stays shown.
-  CImage *swatch = toGuiImage(fill.get());
-  if (swatch == nullptr) return;
-  fill.release(); // consumed by the conversion
-  barSwatch.reset(swatch);
+  // The conversion reports its own failure; the old swatch stays shown.
+  if (CImagePtr swatch = toGuiImage(fill.get(), kSrcSplitMask)) barSwatch = std::move(swatch);
 }
 
 } // namespace tileron

@@ -25,6 +25,21 @@ inline constexpr const char *kDefaultMaskPath = "/programs/tileron/mask/diagonal
 // Fills a part's picture once its scene has ended: grey with alpha 0, lays nothing.
 inline constexpr uint32_t kEndedScenePixel = 0x40808000u;
 
+// Where a part's picture sits in its box (partAlign), laid out like a keypad
+// read from the top: 1 2 3 along the top edge, 4 5 6 through the middle,
+// 7 8 9 along the bottom. Any other value places like the centre.
+enum Anchor : int16_t {
+  kAnchorTopLeft = 1,
+  kAnchorTop = 2,
+  kAnchorTopRight = 3,
+  kAnchorLeft = 4,
+  kAnchorCentre = 5,
+  kAnchorRight = 6,
+  kAnchorBottomLeft = 7,
+  kAnchorBottom = 8,
+  kAnchorBottomRight = 9,
+};
+
 // One bar line from (left, top) to (right, bottom), bar-image coordinates.
 struct BarSegment {
   int16_t left = 0, top = 0, right = 0, bottom = 0;
@@ -110,7 +125,7 @@ public:
   void setPartOffsetYPercent(int percent);
   void setPartAlign(int16_t anchor);
   void setPartOpacity(int16_t opacity);
-  // Opacity 255, anchor 5, no offset, the mask's scale; always redraws.
+  // Opacity 255, the centre anchor, no offset, the mask's scale; always redraws.
   void resetPart();
   void setBarWidth(int16_t perMille);
   // Rebuilds the bar layer after barStyle changed; always redraws.

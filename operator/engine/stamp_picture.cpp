@@ -25,7 +25,7 @@ uint32_t lineWorkPixel(uint32_t grey, int b) {
 CImage *makeStampPicture(const OpImage *map, int16_t highlight) {
   if (!map || map->kind != OP_KIND_8)
     return nullptr;
-  CImage *picture = cgAllocImage(2, map->width, map->height);
+  CImage *picture = cgAllocImage(CG_KIND_YUVA, map->width, map->height);
   if (!picture)
     return nullptr;
   const size_t count = size_t(map->width) * size_t(map->height);

@@ -7,12 +7,12 @@
 
 #include "engine/split_mask.hpp"
 #include "masks/mask_paths.hpp"
+#include "masks/pack_names.hpp"
 #include "masks/xml.hpp"
 #include "support/cipher.hpp"
 #include "support/home_files.hpp"
 #include "support/report.hpp"
 #include "vxhost/qvsupport.h"
-#include "vxhost/txlib.h"
 
 namespace tileron {
 
@@ -55,12 +55,6 @@ void insertSorted(MaskCatalogue &catalogue, MaskInfo *entry) {
   lstAppend(&catalogue.list, entry);
 }
 
-// The contents of the one splitscreen element of `document`, or null.
-const char *onlyScreen(const XmlDocument &document, XmlElementListPtr &screens) {
-  screens.reset(xmlGetElements(document.text, "splitscreen"));
-  return screens && screens->count == 1 ? screens->entries[0] : nullptr;
-}
-
 } // namespace
 
 MaskCatalogue::MaskCatalogue() { lstNewList(&list); }
@@ -86,8 +80,7 @@ MaskCatalogue *buildMaskCatalogue() {
   }
   std::vector<std::string> packs;
   while (const QvDirEntry *file = qvReaddir(dir)) {
-    const std::string path = kMaskDirectory + std::string(file->name);
-    if (file->name[0] != '.' && path.find(".dat") != std::string::npos) packs.push_back(path);
+    if (isPackIndexName(file->name)) packs.push_back(kMaskDirectory + std::string(file->name));
   }
   qvClosedir(dir);
   // The directory's own order is arbitrary; name order makes the order of
@@ -200,13 +193,8 @@ int readMaskStamp(MaskInfo &entry) {
   XmlElementListPtr screens;
   const char *screen = onlyScreen(*document, screens);
   if (screen == nullptr) return 1;
-  XmlElementListPtr stamps(xmlGetElements(screen, "stamp"));
-  for (int s = 0; stamps && s < stamps->count; ++s) {
-    XmlElementListPtr file(xmlGetElements(stamps->entries[s], "filename"));
-    if (!file) continue;
-    const std::string name = file->entries[0];
-    OpImagePtr map;
-    if (staysInMaskDirectory(name)) map.reset(txGetOpImageFile((kMaskDirectory + name).c_str(), 1));
+  for (const std::string &name : stampFileNames(screen)) {
+    const OpImagePtr map = readMaskDirectoryImage(name);
     if (!map) {
       TILERON_REPORT(kLevelError, kSrcTileron);
       return 0;

@@ -1,9 +1,13 @@
-// Names shared by everything that reads mask files: the mask directory, the
-// rule that keeps names read from files inside it, and the element name of
-// the current GUI language.
+// What everything that reads mask files shares: the mask directory, the rule
+// that keeps names read from files inside it, the element name of the current
+// GUI language, the one splitscreen element and the stamp map's files.
 #pragma once
 
 #include <string>
+#include <vector>
+
+#include "masks/xml.hpp"
+#include "support/handles.hpp"
 
 namespace tileron {
 
@@ -18,5 +22,18 @@ bool staysInMaskDirectory(const std::string &name);
 // string 20 of the operator's strings in 8-bit text; empty when the strings
 // are not loaded.
 std::string languageTag();
+
+// The 8-bit image `name` of the mask directory (txGetOpImageFile mode 1), or
+// null when the name leaves the directory or the file cannot be read.
+OpImagePtr readMaskDirectoryImage(const std::string &name);
+
+// The contents of the one splitscreen element of `document`, or null when
+// there is none or more than one (a file the loader takes as an empty mask).
+// `screens` holds the element list the result points into.
+const char *onlyScreen(const XmlDocument &document, XmlElementListPtr &screens);
+
+// The file names of the `stamp` elements of `screen` that have one, in file
+// order: each is read, and the last one is the stamp map.
+std::vector<std::string> stampFileNames(const char *screen);
 
 } // namespace tileron

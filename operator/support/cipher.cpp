@@ -6,6 +6,8 @@
 #include <memory>
 #include <new>
 
+#include "support/handles.hpp"
+
 namespace tileron {
 
 namespace {
@@ -37,10 +39,6 @@ void storeWord(uint8_t *bytes, uint32_t word) {
   bytes[3] = static_cast<uint8_t>(word >> 24);
 }
 
-struct FileCloser {
-  void operator()(std::FILE *file) const { std::fclose(file); }
-};
-using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
 } // namespace
 

@@ -1,7 +1,8 @@
-// Owning handles of host images: the deleter is the host's release call, so
-// every path releases what it got.
+// Owning handles of host images and C files: the deleter is the host's
+// release call or fclose, so every path releases what it got.
 #pragma once
 
+#include <cstdio>
 #include <memory>
 
 #include "vxhost/oplibcommon.h"
@@ -17,6 +18,11 @@ struct CImageDeleter {
 };
 using OpImagePtr = std::unique_ptr<OpImage, OpImageDeleter>;
 using CImagePtr = std::unique_ptr<CImage, CImageDeleter>;
+
+struct FileCloser {
+  void operator()(std::FILE *file) const { std::fclose(file); }
+};
+using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
 // Allocates a host image; null on failure.
 inline OpImagePtr allocOpImage(int width, int height, int kind) {

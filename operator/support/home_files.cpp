@@ -10,15 +10,13 @@
 #include <new>
 #include <system_error>
 
+#include "support/handles.hpp"
+
 namespace tileron {
 
 namespace {
 
 // Closes a C stream when the holder goes out of scope.
-struct FileCloser {
-  void operator()(std::FILE *file) const { std::fclose(file); }
-};
-using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
 } // namespace
 

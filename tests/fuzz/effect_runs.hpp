@@ -13,6 +13,7 @@
 
 #include "engine/split_mask.hpp"
 #include "fuzz_env.hpp"
+#include "host/scenes/registry.hpp"
 #include "host/settings/settings.hpp"
 #include "operator/fixtures/mask_fixture.hpp"
 #include "vxhost/oplibcommon.h"

@@ -14,6 +14,8 @@
 #include <string>
 
 #include "entry/module.hpp"
+#include "host/images/images.hpp"
+#include "host/reset.hpp"
 #include "host/settings/settings.hpp"
 #include "vxhost/orvexares.h"
 

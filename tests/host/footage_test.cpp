@@ -18,7 +18,7 @@ extern "C" {
 }
 
 #include "host/media/av.hpp"
-#include "host/media/colour.hpp"
+#include "host/media/yuv.hpp"
 #include "host/scenes/sources.hpp"
 #include "program_fixture.hpp"
 

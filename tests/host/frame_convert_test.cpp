@@ -4,7 +4,7 @@
 #include <random>
 #include <vector>
 
-#include "host/media/colour.hpp"
+#include "host/media/yuv.hpp"
 #include "host/media/frame_convert.hpp"
 
 using namespace vxhost;

@@ -13,7 +13,7 @@
 #include <thread>
 
 #include "host/scenes/storyboard.hpp"
-#include "host/support/png.hpp"
+#include "host/media/png.hpp"
 #include "program_fixture.hpp"
 #include "vxhost/oplib.h"
 #include "vxhost/orvexagui.h"
@@ -200,10 +200,10 @@ TEST_F(GuiWindowTest, WindowShowsTheScreenAndTurnsAClickIntoAMessage) {
   EXPECT_EQ(m.id, button);
   const std::filesystem::path shot = home_.path() / "window.png";
   ASSERT_TRUE(gui::writeScreenshot(shot, error)) << error;
-  vxhost::RgbaPicture picture;
-  ASSERT_TRUE(vxhost::readPng(shot, picture, error)) << error;
-  EXPECT_EQ(picture.width, 640);
-  EXPECT_EQ(picture.height, 400);
+  const std::optional<vxhost::RgbaImage> picture = vxhost::readPng(shot, error);
+  ASSERT_TRUE(picture) << error;
+  EXPECT_EQ(picture->width, 640);
+  EXPECT_EQ(picture->height, 400);
   // Closing the window asks to close.
   e = SDL_Event{};
   e.type = SDL_QUIT;

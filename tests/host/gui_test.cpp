@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "host/gui/toolkit.hpp"
-#include "host/support/png.hpp"
+#include "host/media/png.hpp"
 #include "host_fixture.hpp"
 #include "vxhost/orvexagui.h"
 #include "vxhost/orvexamsgq.h"
@@ -447,11 +447,11 @@ TEST_F(GuiTest, ScriptsFeedOneCommandPerWaitAndCloseAtTheEnd) {
       EXPECT_TRUE(std::filesystem::exists(shot));
   }
   EXPECT_TRUE(gui::inputEnded());
-  vxhost::RgbaPicture picture;
   std::string error;
-  ASSERT_TRUE(vxhost::readPng(shot, picture, error)) << error;
-  EXPECT_EQ(picture.width, 1920);
-  EXPECT_EQ(picture.height, 1080);
+  const std::optional<vxhost::RgbaImage> picture = vxhost::readPng(shot, error);
+  ASSERT_TRUE(picture) << error;
+  EXPECT_EQ(picture->width, 1920);
+  EXPECT_EQ(picture->height, 1080);
   gui::closeBackend();
   creqDeleteRequest(&full);
 }

@@ -5,12 +5,13 @@
 #include "host/images/scale.hpp"
 #include "host/media/yuv.hpp"
 #include "host_fixture.hpp"
-#include "operator/support/handles.hpp"
 #include "vxhost/orvexagui.h"
 
 namespace {
 
-using tileron::OpImagePtr;
+using OpImagePtr = vxhost::OpImageHandle;
+
+uint32_t *words(const OpImage *image) { return reinterpret_cast<uint32_t *>(image->pixels); }
 
 using ImagesTest = HostTest;
 
@@ -63,15 +64,15 @@ TEST_F(ImagesTest, NewImagesAreClearedAndBadRequestsGiveNull) {
     EXPECT_EQ(opAllocImage(bad.width, bad.height, bad.kind, 0), nullptr)
         << bad.width << "x" << bad.height << " kind " << bad.kind;
   EXPECT_EQ(cgAllocImage(1, 4, 4), nullptr);
-  EXPECT_EQ(cgAllocImage(2, 0, 4), nullptr);
+  EXPECT_EQ(cgAllocImage(CG_KIND_YUVA, 0, 4), nullptr);
 }
 
 TEST_F(ImagesTest, LiveCountFollowsBothImageKinds) {
   const int before = vxhost::liveImageCount();
   OpImage *op = opAllocImage(8, 8, OP_KIND_8, 0);
-  CImage *gui = cgAllocImage(2, 5, 3);
+  CImage *gui = cgAllocImage(CG_KIND_YUVA, 5, 3);
   ASSERT_NE(gui, nullptr);
-  EXPECT_EQ(gui->kind, 2);
+  EXPECT_EQ(gui->kind, CG_KIND_YUVA);
   EXPECT_EQ(gui->width, 5);
   EXPECT_EQ(gui->height, 3);
   EXPECT_EQ(vxhost::liveImageCount(), before + 2);
@@ -122,10 +123,10 @@ TEST_F(ImagesTest, EnlargingIsBilinearBetweenPixelCentres) {
 
 TEST_F(ImagesTest, YuvaChannelsScaleEachOnTheirOwn) {
   OpImagePtr src(opAllocImage(2, 1, OP_KIND_YUVA, 0)), dst(opAllocImage(4, 1, OP_KIND_YUVA, 0));
-  tileron::pixels32(src.get())[0] = 0x00C8FF10u;
-  tileron::pixels32(src.get())[1] = 0xC8000010u;
+  words(src.get())[0] = 0x00C8FF10u;
+  words(src.get())[1] = 0xC8000010u;
   opScaleImage(src.get(), dst.get(), 0);
-  const uint32_t *d = tileron::pixels32(dst.get());
+  const uint32_t *d = words(dst.get());
   EXPECT_EQ(d[0], 0x00C8FF10u);
   EXPECT_EQ(d[1], 0x3296BF10u); // Y 0->50, U 200->150, V 255->191.25, A stays 16
   EXPECT_EQ(d[2], 0x96324010u); // Y 150, U 50, V 63.75 -> 64
@@ -139,10 +140,10 @@ TEST_F(ImagesTest, AFlatPictureStaysFlatAtAnySize) {
                                 {Size{9, 1}, Size{1, 1}}}) {
     OpImagePtr src(opAllocImage(from.w, from.h, OP_KIND_YUVA, 0));
     OpImagePtr dst(opAllocImage(to.w, to.h, OP_KIND_YUVA, 0));
-    std::fill_n(tileron::pixels32(src.get()), from.w * from.h, 0xEB1080FFu);
+    std::fill_n(words(src.get()), from.w * from.h, 0xEB1080FFu);
     opScaleImage(src.get(), dst.get(), 0);
     for (int i = 0; i < to.w * to.h; ++i)
-      ASSERT_EQ(tileron::pixels32(dst.get())[i], 0xEB1080FFu) << to.w << "x" << to.h << " at " << i;
+      ASSERT_EQ(words(dst.get())[i], 0xEB1080FFu) << to.w << "x" << to.h << " at " << i;
   }
 }
 

@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "host/support/png.hpp"
+#include "host/media/png.hpp"
 #include "host_fixture.hpp"
 #include "masks/catalogue.hpp"
 #include "masks/xml.hpp"
@@ -69,9 +69,9 @@ struct Grey {
 };
 
 Grey readGrey(const fs::path &path) {
-  vxhost::RgbaPicture picture;
   std::string error;
-  EXPECT_TRUE(vxhost::readPng(path, picture, error)) << error;
+  const vxhost::RgbaImage picture = vxhost::readPng(path, error).value_or(vxhost::RgbaImage{});
+  EXPECT_TRUE(error.empty()) << error;
   Grey grey{picture.width, picture.height, {}};
   for (std::size_t i = 0; i < picture.pixels.size(); i += 4) grey.values.push_back(picture.pixels[i]);
   return grey;
@@ -398,9 +398,10 @@ TEST_F(MaskTools, HostSheetDrawsEveryMask) {
     masks += file.path().extension() == ".xml";
   EXPECT_NE(result.out.find(": " + std::to_string(masks) + " masks, 680 x "), std::string::npos) << result.out;
 
-  vxhost::RgbaPicture picture;
   std::string error;
-  ASSERT_TRUE(vxhost::readPng(sheet, picture, error)) << error;
+  const std::optional<vxhost::RgbaImage> sheetPicture = vxhost::readPng(sheet, error);
+  ASSERT_TRUE(sheetPicture) << error;
+  const vxhost::RgbaImage &picture = *sheetPicture;
   EXPECT_EQ(picture.width, 4 * 170); // cells of a 150-pixel stamp map and 10 pixels each side
   const int rows = static_cast<int>((masks + 3) / 4);
   EXPECT_EQ(picture.height % rows, 0);

@@ -4,10 +4,10 @@
 #include <gtest/gtest.h>
 
 #include "host/media/av.hpp"
-#include "host/media/colour.hpp"
+#include "host/media/yuv.hpp"
 #include "host/media/output.hpp"
 #include "host/scenes/sources.hpp"
-#include "host/support/png.hpp"
+#include "host/media/png.hpp"
 #include "host_fixture.hpp"
 #include "media_fixture.hpp"
 
@@ -117,12 +117,12 @@ TEST_F(OutputTest, PngFramesAreRgbFilesNumberedByFrame) {
 
   const std::string png = media_fixture::readFile(home_.path() / "frames/00008.png");
   EXPECT_EQ(png[25], 2) << "colour type 2 (RGB)";
-  RgbaPicture picture;
   std::string error;
-  ASSERT_TRUE(readPng(home_.path() / "frames/00008.png", picture, error)) << error;
-  ASSERT_EQ(picture.width, 16);
-  EXPECT_NEAR(picture.pixels[0], 255, 2);
-  EXPECT_NEAR(picture.pixels[1], 0, 2);
+  const std::optional<RgbaImage> picture = readPng(home_.path() / "frames/00008.png", error);
+  ASSERT_TRUE(picture) << error;
+  ASSERT_EQ(picture->width, 16);
+  EXPECT_NEAR(picture->pixels[0], 255, 2);
+  EXPECT_NEAR(picture->pixels[1], 0, 2);
 }
 
 TEST_F(OutputTest, AnUnfinishedOutputLeavesNothingAndKeepsAnOldFile) {

@@ -12,7 +12,7 @@
 #include "host/gui/keys.hpp"
 #include "host/gui/toolkit.hpp"
 #include "host/requesters/file_names.hpp"
-#include "host/support/png.hpp"
+#include "host/media/png.hpp"
 #include "host/text/utf.hpp"
 #include "host/textures/txlib.hpp"
 #include "host_fixture.hpp"

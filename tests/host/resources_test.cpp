@@ -3,7 +3,7 @@
 #include <fstream>
 #include <string>
 
-#include "host/support/png.hpp"
+#include "host/media/png.hpp"
 #include "host_fixture.hpp"
 #include "vxhost/orvexagui.h"
 #include "vxhost/orvexares.h"
@@ -173,7 +173,7 @@ TEST_F(ResourcesTest, ImagesAreDecodedToStudioRangeYuva) {
 
   CImage *gui = cgConvertResImageToCImageAlpha(image, 0);
   ASSERT_NE(gui, nullptr);
-  EXPECT_EQ(gui->kind, 2);
+  EXPECT_EQ(gui->kind, CG_KIND_YUVA);
   EXPECT_EQ(gui->width, 3);
   EXPECT_EQ(std::memcmp(gui->pixels, image->pixels, 12), 0);
   cgFreeImage(gui);

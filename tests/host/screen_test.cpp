@@ -25,7 +25,7 @@ TEST_F(ScreenTest, QueriesReportTheScreenSetting) {
   EXPECT_EQ(cgGetScreenHeight(), 720);
   EXPECT_EQ(cgGetPixelAspect(4), 1094);
   EXPECT_EQ(cgGetFontHeightMonitor(cgGetDefaultMonitor()) + cgGetAddHeight(), 24);
-  EXPECT_EQ(cgGetConnectedMonitors(), 3);
+  EXPECT_EQ(cgGetConnectedMonitors(), CG_VIDEO_MONITOR_CONNECTED);
   vxhost::reset();
   cgGetVisibleArea(&left, &top, &right, &bottom);
   EXPECT_EQ(right - left + 1, 1920);
@@ -64,7 +64,7 @@ TEST_F(ScreenTest, OverlayRectanglesAreClippedToTheScreen) {
 
 TEST_F(ScreenTest, PanelOneIsTheVideoMonitorWhenThereIsOne) {
   vxhost::setFormat({8, 4, 1000});
-  CImage *image = cgAllocImage(2, 2, 1);
+  CImage *image = cgAllocImage(CG_KIND_YUVA, 2, 1);
   uint32_t *p = reinterpret_cast<uint32_t *>(image->pixels);
   p[0] = 0xEB8080FFu;                   // opaque
   p[1] = 0xEB808080u;                   // half covering

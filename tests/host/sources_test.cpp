@@ -6,10 +6,10 @@
 #include <numeric>
 
 #include "host/media/av.hpp"
-#include "host/media/colour.hpp"
+#include "host/media/yuv.hpp"
 #include "host/media/output.hpp"
 #include "host/scenes/sources.hpp"
-#include "host/support/png.hpp"
+#include "host/media/png.hpp"
 #include "host_fixture.hpp"
 #include "media_fixture.hpp"
 
@@ -312,7 +312,7 @@ TEST_F(SourcesTest, TruncatedClipsAreReportedWithOrWithoutTheirIndex) {
 }
 
 TEST_F(SourcesTest, StillImageIsAClipOfTheAskedLengthInTheHostsColours) {
-  RgbaPicture picture;
+  RgbaImage picture;
   picture.width = 8;
   picture.height = 4;
   for (int i = 0; i < 32; ++i)

@@ -11,9 +11,14 @@
 #include <string>
 #include <vector>
 
+#include "host/images/images.hpp"
+#include "host/log/logger.hpp"
+#include "host/reset.hpp"
 #include "host/settings/settings.hpp"
 #include "host/media/png.hpp"
 #include "host/textures/txlib.hpp"
+#include "support/reports.hpp"
+#include "support/sandbox.hpp"
 #include "vxhost/txlib.h"
 
 namespace {
@@ -111,48 +116,36 @@ PngDesc rgbPicture() { return {3, 2, SPNG_COLOR_TYPE_TRUECOLOR, 8, kRgbRows}; }
 
 // ---- fixture ----------------------------------------------------------------------
 
-class Textures : public testing::Test {
+class Textures : public testing_support::Sandbox {
 protected:
   void SetUp() override {
-    vxhost::reset();
-    std::string pattern = (fs::temp_directory_path() / "textures_test_XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    home_ = pattern;
-    vxhost::setHome(home_);
-    fs::create_directories(home_ / "programs/tileron/mask");
-    fs::create_directories(home_ / "library");
-    vxhost::setTextureDir(home_ / "library");
-    vxhost::captureLog(true);
-  }
-  void TearDown() override {
-    vxhost::captureLog(false);
-    vxhost::setTextureDir({});
-    EXPECT_EQ(vxhost::liveImageCount(), 0);
-    fs::remove_all(home_);
+    Sandbox::SetUp();
+    fs::create_directories(home() / "programs/tileron/mask");
+    fs::create_directories(home() / "library");
+    vxhost::setTextureDir(home() / "library");
   }
 
   // Writes a mask file and returns its home-relative path.
   std::string maskFile(const std::string &name, const Bytes &bytes) {
-    std::ofstream(home_ / "programs/tileron/mask" / name, std::ios::binary)
+    std::ofstream(home() / "programs/tileron/mask" / name, std::ios::binary)
         .write(reinterpret_cast<const char *>(bytes.data()), std::streamsize(bytes.size()));
     return "/programs/tileron/mask/" + name;
   }
   void libraryFile(const std::string &name, const Bytes &bytes) {
-    std::ofstream(home_ / "library" / name, std::ios::binary)
+    std::ofstream(home() / "library" / name, std::ios::binary)
         .write(reinterpret_cast<const char *>(bytes.data()), std::streamsize(bytes.size()));
   }
 
   // Number of captured level-3 records (none of other levels expected).
   static size_t errors() {
     size_t count = 0;
-    for (const auto &record : vxhost::takeLog()) {
+    for (const auto &record : testing_support::takeReports()) {
       EXPECT_EQ(record.level, 3) << record.text;
       ++count;
     }
     return count;
   }
 
-  fs::path home_;
 };
 
 struct Image {
@@ -256,7 +249,7 @@ TEST_F(Textures, OtherModesGiveYuva) {
 TEST_F(Textures, PathsResolveBelowHome) {
   const std::string relative = maskFile("r.png", encodePng(rgbPicture()));
   EXPECT_TRUE(take(txGetOpImageFile(relative.c_str(), 1)));
-  const std::string absolute = (home_ / "programs/tileron/mask/r.png").string();
+  const std::string absolute = (home() / "programs/tileron/mask/r.png").string();
   EXPECT_TRUE(take(txGetOpImageFile(absolute.c_str(), 1)));
   EXPECT_EQ(errors(), 0u);
 }
@@ -382,7 +375,7 @@ TEST_F(Textures, TextureImageAtItsScale) {
   const auto image = take(txGetOpImage(&natural, 1, 0));
   ASSERT_TRUE(image);
   EXPECT_EQ(image->kind, OP_KIND_YUVA);
-  const auto file = take(txGetOpImageFile((home_ / "library/pattern.png").c_str(), 0));
+  const auto file = take(txGetOpImageFile((home() / "library/pattern.png").c_str(), 0));
   ASSERT_TRUE(file);
   EXPECT_EQ(image->bytes, file->bytes);
 
@@ -504,7 +497,7 @@ TEST_F(Textures, ShippedLibraryLoads) {
 TEST_F(Textures, GeneratorRemakesTheShippedLibrary) {
   const fs::path tool = fs::path(TILERON_BINARY_DIR) / "tileron-texgen";
   if (!fs::exists(tool)) GTEST_SKIP() << "tileron-texgen is not built";
-  const fs::path made = home_ / "made";
+  const fs::path made = home() / "made";
   const std::string command = "'" + tool.string() + "' --out '" + made.string() + "' > /dev/null";
   ASSERT_EQ(std::system(command.c_str()), 0);
   for (const char *name : kShipped) {

@@ -11,9 +11,11 @@
 #include <vector>
 
 #include "bar/bar_fill.hpp"
+#include "engine/compositing.hpp"
 #include "engine/kernels.hpp"
 #include "host/textures/txlib.hpp"
 #include "kernel_fixture.hpp"
+#include "support/report.hpp"
 
 namespace tileron {
 namespace {
@@ -211,10 +213,10 @@ TEST_F(BarFill, ConversionsCopyAndConsume) {
   for (int i = 0; i < 6; ++i) pixels32(fill.get())[i] = 0x01020300u + i;
   const std::vector<uint32_t> original = pixelsOf(fill.get());
 
-  CImagePtr gui = toGuiImageFromFill(fill);
+  CImagePtr gui = toGuiImage(fill.get(), kSrcPaletteReq);
   ASSERT_TRUE(gui);
-  EXPECT_FALSE(fill);
-  EXPECT_EQ(gui->kind, 2);
+  fill.reset();
+  EXPECT_EQ(gui->kind, CG_KIND_YUVA);
   OpImagePtr back = toOpImage(gui);
   ASSERT_TRUE(back);
   EXPECT_FALSE(gui);
@@ -223,7 +225,7 @@ TEST_F(BarFill, ConversionsCopyAndConsume) {
   EXPECT_TRUE(reports().empty());
 
   auto mask = makeImage(2, 2, OP_KIND_8, 5); // not a 32-bit image: stays, reported
-  EXPECT_FALSE(toGuiImageFromFill(mask));
+  EXPECT_FALSE(toGuiImage(mask.get(), kSrcPaletteReq));
   EXPECT_TRUE(mask);
   expectOneReport();
   CImagePtr none;

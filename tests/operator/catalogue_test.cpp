@@ -15,6 +15,7 @@
 #include "operator/fixtures/mask_fixture.hpp"
 #include "operator/state_test_env.hpp"
 #include "support/cipher.hpp"
+#include "support/reports.hpp"
 #include "vxhost/xchar.h"
 
 namespace tileron {
@@ -83,8 +84,7 @@ protected:
   // level-6 counts (anything else fails the test).
   static std::pair<int, int> reports() {
     int errors = 0, missingTitles = 0;
-    for (const vxhost::LogRecord &record : vxhost::takeLog()) {
-      if (record.source != kSrcTileron) continue;
+    for (const vxhost::LogRecord &record : testing_support::takeReports(kSrcTileron)) {
       if (record.level == kLevelError)
         ++errors;
       else if (record.level == kLevelTitleMissing)

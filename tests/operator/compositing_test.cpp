@@ -8,6 +8,7 @@
 #include "engine/compositing.hpp"
 #include "entry/module.hpp"
 #include "kernel_fixture.hpp"
+#include "support/report.hpp"
 
 namespace tileron {
 namespace {
@@ -181,8 +182,8 @@ TEST_F(Compositing, CompositeThroughMaskClipsAndAddressesTheMask) {
 }
 
 TEST_F(Compositing, OverlayGuiImageClipsAtEveryEdge) {
-  CImagePtr source(cgAllocImage(2, 3, 2));
-  CImagePtr destination(cgAllocImage(2, 4, 4));
+  CImagePtr source(cgAllocImage(CG_KIND_YUVA, 3, 2));
+  CImagePtr destination(cgAllocImage(CG_KIND_YUVA, 4, 4));
   ASSERT_TRUE(source && destination);
   for (int i = 0; i < 6; ++i) pixels32(source.get())[i] = (uint32_t(i + 1) << 24) | 0xFF;
   struct Case {
@@ -306,69 +307,66 @@ protected:
   }
 };
 
-TEST_F(ShowImageRect, EmptyPanelTableShowsTheWholeImage) {
-  auto image = numbered(20, 12);
-  showImageRect(image.get(), 0, 0, 20, 12, 6, 4, 0);
-  expectPlane(image.get(), 6, 4, [](int, int) { return true; });
-}
-
-TEST_F(ShowImageRect, PanelOverTheLowerThirdLeavesItOut) {
-  auto image = numbered(20, 12);
-  setPanelArea(0, 6, 4 + 8, 20, 4); // the image's lower third, full width
-  showImageRect(image.get(), 0, 0, 20, 12, 6, 4, 0);
-  expectPlane(image.get(), 6, 4, [](int, int y) { return y < 8; });
-}
-
-TEST_F(ShowImageRect, PanelsInsideAndBesideTheImage) {
-  auto image = numbered(20, 12);
-  setPanelArea(0, 6 + 4, 4 + 2, 6, 4); // a hole in the middle
-  setPanelArea(2, 0, 0, 8, 48);        // the image's two left columns
-  showImageRect(image.get(), 0, 0, 20, 12, 6, 4, 0);
-  expectPlane(image.get(), 6, 4, [](int x, int y) {
-    return x >= 2 && !(x >= 4 && x < 10 && y >= 2 && y < 6);
-  });
-}
-
-TEST_F(ShowImageRect, OddRectanglesAreWidenedInsideTheImage) {
-  auto image = numbered(20, 12);
-  showImageRect(image.get(), 3, 5, 4, 2, 0, 0, 0); // odd x and y: one more to the left and top
-  expectPlane(image.get(), 0, 0, [](int x, int y) { return x >= 2 && x < 8 && y >= 4 && y < 8; });
-
-  vxhost::overlayPlane().assign(64 * 48, 0);
-  auto odd = numbered(7, 5); // the odd last column and row are left out, never read past
-  showImageRect(odd.get(), 0, 0, 7, 5, 0, 0, 0);
-  expectPlane(odd.get(), 0, 0, [](int x, int y) { return x < 6 && y < 4; });
+// Each case: panels (index, x, y, width, height), the image, the rectangle
+// shown and the screen position, and which image pixels must be on the plane.
+TEST_F(ShowImageRect, PanelsAndOddRectangles) {
+  struct Case {
+    const char *what;
+    std::vector<std::array<int16_t, 5>> panels;
+    int imageWidth, imageHeight, x, y, width, height, screenX, screenY;
+    bool (*shown)(int x, int y);
+  };
+  const Case cases[] = {
+      {"an empty panel table shows the whole image", {}, 20, 12, 0, 0, 20, 12, 6, 4,
+       [](int, int) { return true; }},
+      {"a panel over the lower third leaves it out", {{0, 6, 4 + 8, 20, 4}}, 20, 12, 0, 0, 20, 12, 6, 4,
+       [](int, int y) { return y < 8; }},
+      {"a hole in the middle and the two left columns",
+       {{0, 6 + 4, 4 + 2, 6, 4}, {2, 0, 0, 8, 48}}, 20, 12, 0, 0, 20, 12, 6, 4,
+       [](int x, int y) { return x >= 2 && !(x >= 4 && x < 10 && y >= 2 && y < 6); }},
+      {"odd x and y: one more to the left and top", {}, 20, 12, 3, 5, 4, 2, 0, 0,
+       [](int x, int y) { return x >= 2 && x < 8 && y >= 4 && y < 8; }},
+      {"the odd last column and row are left out, never read past", {}, 7, 5, 0, 0, 7, 5, 0, 0,
+       [](int x, int y) { return x < 6 && y < 4; }},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.what);
+    moduleState().panels = {};
+    for (const auto &[index, x, y, width, height] : c.panels) setPanelArea(index, x, y, width, height);
+    vxhost::overlayPlane().assign(64 * 48, 0);
+    auto image = numbered(c.imageWidth, c.imageHeight);
+    showImageRect(image.get(), c.x, c.y, c.width, c.height, c.screenX, c.screenY, 0);
+    expectPlane(image.get(), c.screenX, c.screenY, c.shown);
+  }
 }
 
 TEST_F(Compositing, ToGuiImageCopiesAndReleases) {
   auto image = makeImage(3, 2, OP_KIND_YUVA, 0);
   for (int i = 0; i < 6; ++i) pixels32(image.get())[i] = 0x11223300u + i;
 
-  CImagePtr copy(toGuiImageCopy(image.get()));
+  CImagePtr copy = toGuiImage(image.get(), kSrcSplitMask);
   ASSERT_TRUE(copy);
-  EXPECT_EQ(copy->kind, 2);
+  EXPECT_EQ(copy->kind, CG_KIND_YUVA);
   EXPECT_EQ(copy->width, 3);
   EXPECT_EQ(copy->height, 2);
   EXPECT_EQ(std::vector<uint32_t>(pixels32(copy.get()), pixels32(copy.get()) + 6),
             std::vector<uint32_t>(pixels32(image.get()), pixels32(image.get()) + 6));
 
+  // The image stays with the caller: releasing it leaves the copy whole.
   const int live = vxhost::liveImageCount();
-  CImagePtr moved(toGuiImage(image.get()));
-  ASSERT_TRUE(moved);
-  image.release(); // toGuiImage released it
-  EXPECT_EQ(vxhost::liveImageCount(), live);
-  EXPECT_EQ(pixels32(moved.get())[5], 0x11223305u);
+  image.reset();
+  EXPECT_EQ(vxhost::liveImageCount(), live - 1);
+  EXPECT_EQ(pixels32(copy.get())[5], 0x11223305u);
   EXPECT_TRUE(reports().empty());
 }
 
 TEST_F(Compositing, ToGuiImageFailureKeepsTheImageAndReports) {
   auto mask = makeImage(2, 2, OP_KIND_8, 0); // no 32-bit pixels to convert
-  EXPECT_EQ(toGuiImage(mask.get()), nullptr);
-  EXPECT_EQ(toGuiImageCopy(mask.get()), nullptr);
-  EXPECT_EQ(toGuiImage(nullptr), nullptr);
+  EXPECT_EQ(toGuiImage(mask.get(), kSrcSplitMask), nullptr);
+  EXPECT_EQ(toGuiImage(nullptr, kSrcSplitMask), nullptr);
   EXPECT_EQ(mask->pixels[0], 0); // still ours, still valid
   const auto logged = reports();
-  ASSERT_EQ(logged.size(), 3u);
+  ASSERT_EQ(logged.size(), 2u);
   for (const auto &[level, source] : logged) {
     EXPECT_EQ(level, 3);
     EXPECT_EQ(source, "src\\splitmask");

@@ -16,6 +16,8 @@
 #include "entry/module.hpp"
 #include "entry/tag_list.hpp"
 #include "operator/fixtures/mask_fixture.hpp"
+#include "support/report.hpp"
+#include "support/reports.hpp"
 #include "support/sandbox.hpp"
 #include "vxhost/operator.h"
 #include "vxhost/orvexares.h"
@@ -23,19 +25,13 @@
 namespace tileron {
 namespace {
 
-using testing_support::TempHome;
 namespace fs = std::filesystem;
 
 const char *const kDirectories[] = {"/programs/tileron", "/programs/tileron/prefs",
                                     "/programs/tileron/mask", "/programs/tileron/archive"};
 
 // The operator's own reports among the captured log records.
-std::vector<vxhost::LogRecord> entryReports() {
-  std::vector<vxhost::LogRecord> reports;
-  for (vxhost::LogRecord &record : vxhost::takeLog())
-    if (record.source == "src\\tileron") reports.push_back(std::move(record));
-  return reports;
-}
+std::vector<vxhost::LogRecord> entryReports() { return testing_support::takeReports(kSrcTileron); }
 
 void expectOneReport(const std::vector<vxhost::LogRecord> &reports, const std::string &what) {
   ASSERT_EQ(reports.size(), 1u) << what;
@@ -45,11 +41,10 @@ void expectOneReport(const std::vector<vxhost::LogRecord> &reports, const std::s
   EXPECT_GT(reports[0].line, 0) << what;
 }
 
-class PluginTest : public ::testing::Test {
+class PluginTest : public testing_support::Sandbox {
 protected:
   void SetUp() override {
-    vxhost::reset();
-    vxhost::captureLog(true);
+    Sandbox::SetUp();
     handle_ = dlopen(TILERON_PLUGIN_PATH, RTLD_NOW | RTLD_LOCAL);
     ASSERT_NE(handle_, nullptr) << dlerror();
     auto getInfo = reinterpret_cast<GetOperatorInfoFn>(dlsym(handle_, "GetOperatorInfo"));
@@ -62,9 +57,7 @@ protected:
   void TearDown() override {
     // The library may stay mapped between tests: leave it unloaded.
     if (entry_) send(OP_MSG_UNLOAD);
-    vxhost::takeLog();
-    vxhost::captureLog(false);
-    EXPECT_EQ(vxhost::liveImageCount(), 0);
+    Sandbox::TearDown();
     if (handle_) dlclose(handle_);
   }
   int32_t send(uint16_t type, uint32_t flags = 0, int32_t field = 0) {
@@ -75,7 +68,6 @@ protected:
     return entry_(&message);
   }
 
-  TempHome home;
   void *handle_ = nullptr;
   const OperatorTag *tags_ = nullptr;
   OperatorEntry entry_ = nullptr;
@@ -122,7 +114,7 @@ TEST_F(PluginTest, MessageTable) {
       {3, -1, true},  // render without an effect state
   };
   for (const auto &c : cases) {
-    fs::remove_all(home / "/programs");
+    fs::remove_all(home_ / "/programs");
     vxhost::takeLog();
     EXPECT_EQ(send(c.type), c.result) << "type " << c.type;
     const auto reports = entryReports();
@@ -131,7 +123,7 @@ TEST_F(PluginTest, MessageTable) {
     else
       EXPECT_TRUE(reports.empty()) << "type " << c.type;
     for (const char *dir : kDirectories)
-      EXPECT_TRUE(fs::is_directory(home / dir)) << dir << " after type " << c.type;
+      EXPECT_TRUE(fs::is_directory(home_ / dir)) << dir << " after type " << c.type;
   }
 }
 
@@ -143,8 +135,8 @@ TEST_F(PluginTest, LoadAndDoubleUnload) {
 }
 
 TEST_F(PluginTest, LoadWithoutResourcesFails) {
-  TempHome empty; // a resource folder without the set
-  vxhost::setHome(home.path());
+  testing_support::TempHome empty; // a resource folder without the set
+  vxhost::setHome(home());
   vxhost::setResourceDir(empty.path());
   EXPECT_EQ(send(OP_MSG_LOAD), -1);
   expectOneReport(entryReports(), "load without resources");
@@ -179,9 +171,9 @@ TEST_F(PluginTest, SetUpRenderTearDown) {
   expectOneReport(entryReports(), "set-up without settings");
 
   testing_support::SettingsDesc settings;
-  settings.maskPath = testing_support::writeMask(home.path(), testing_support::twoPartMask(kWidth, kHeight));
+  settings.maskPath = testing_support::writeMask(home(), testing_support::twoPartMask(kWidth, kHeight));
   settings.parts[0].scene = 1;
-  testing_support::writeSettings(home.path(), settings);
+  testing_support::writeSettings(home(), settings);
   EXPECT_EQ(send(OP_MSG_SETUP), 0);
   EXPECT_EQ(send(OP_MSG_RENDER, 0, 0), 0);
   EXPECT_EQ(send(OP_MSG_RENDER, OP_FLAG_ODD_FIELD, 1), 0);
@@ -238,20 +230,14 @@ TEST(PluginModule, ExportsOnlyGetOperatorInfo) {
 }
 
 // The entry as linked into the tests: the module state it keeps.
-class EntryStateTest : public ::testing::Test {
+class EntryStateTest : public testing_support::Sandbox {
 protected:
-  void SetUp() override {
-    vxhost::reset();
-    vxhost::captureLog(true);
-  }
   void TearDown() override {
     OperatorMessage unload{};
     unload.type = OP_MSG_UNLOAD;
     operatorEntry(&unload);
-    vxhost::captureLog(false);
-    EXPECT_EQ(vxhost::liveImageCount(), 0);
+    Sandbox::TearDown();
   }
-  TempHome home;
 };
 
 TEST_F(EntryStateTest, EveryMessageRefreshesTheVisibleArea) {
@@ -282,7 +268,7 @@ TEST_F(EntryStateTest, EveryMessageRefreshesTheVisibleArea) {
 TEST_F(EntryStateTest, NullMessageFails) {
   EXPECT_EQ(operatorEntry(nullptr), -1);
   expectOneReport(entryReports(), "null message");
-  EXPECT_TRUE(fs::is_directory(home / "/programs/tileron/archive"));
+  EXPECT_TRUE(fs::is_directory(home_ / "/programs/tileron/archive"));
 }
 
 TEST_F(EntryStateTest, LoadAndUnloadKeepTheHandles) {

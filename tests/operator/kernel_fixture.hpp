@@ -8,34 +8,23 @@
 #include <memory>
 #include <vector>
 
-#include "host/settings/settings.hpp"
+#include "host/images/images.hpp"
+#include "host/log/logger.hpp"
+#include "host/reset.hpp"
 #include "support/handles.hpp"
+#include "support/reports.hpp"
 #include "support/sandbox.hpp"
 
 namespace testing_support {
 
-class HostImageTest : public ::testing::Test {
+class HostImageTest : public Sandbox {
 protected:
-  void SetUp() override {
-    vxhost::reset();
-    home_ = std::make_unique<TempHome>();
-    vxhost::captureLog(true);
-  }
-  void TearDown() override {
-    vxhost::captureLog(false);
-    home_.reset();
-    EXPECT_EQ(vxhost::liveImageCount(), 0);
-  }
-
   // Level and source of every record logged since the last call.
   static std::vector<std::pair<int, std::string>> reports() {
     std::vector<std::pair<int, std::string>> out;
-    for (const auto &record : vxhost::takeLog()) out.emplace_back(record.level, record.source);
+    for (const auto &record : takeReports()) out.emplace_back(record.level, record.source);
     return out;
   }
-
-private:
-  std::unique_ptr<TempHome> home_;
 };
 
 // A host image of `kind` with every 32-bit pixel (kind 1) or byte (kind 3) = fill.

@@ -103,10 +103,6 @@ TEST_F(Settings, WrittenFileMatchesAnIndependentEncoding) {
   state.maskPath = kMask;
   state.barWidth = -3;
   state.currentPart = 2;
-  SettingsDesc desc;
-  desc.maskPath = kMask;
-  desc.barWidth = -3;
-  desc.currentPart = 2;
   for (int i = 0; i < 10; ++i) {
     state.partScene[i] = 100 + i;
     state.partScale[i] = int16_t(20 + 15 * i);
@@ -115,15 +111,26 @@ TEST_F(Settings, WrittenFileMatchesAnIndependentEncoding) {
     state.partOffsetX[i] = int16_t(37 * i - 150);
     state.partOffsetY[i] = int16_t(200 - 41 * i);
     state.partOpacity[i] = int16_t(25 * i);
-    PartSettings &p = desc.parts[i];
-    p.scene = 100 + i;
-    p.relativeScale =
-        int16_t(i == 4 ? 0 : uint16_t(state.partScale[i] * 1000 / state.partMaskScale[i]));
-    p.align = state.partAlign[i];
-    p.relativeOffsetX = double(state.partOffsetX[i] * 10000) / 720;
-    p.relativeOffsetY = double(state.partOffsetY[i] * 10000) / 576;
-    p.opacity = state.partOpacity[i];
   }
+  // The records as the file must hold them: scale * 1000 / mask scale
+  // truncated (0 under mask scale 0), offsets * 10000 / 720 and / 576.
+  SettingsDesc desc;
+  desc.maskPath = kMask;
+  desc.barWidth = -3;
+  desc.currentPart = 2;
+  const PartSettings expected[10] = {
+      {100, 400, 1, -2083.3333333333335, 3472.222222222222, 0},
+      {101, 614, 2, -1569.4444444444443, 2760.4166666666665, 25},
+      {102, 781, 3, -1055.5555555555557, 2048.6111111111113, 50},
+      {103, 915, 4, -541.6666666666666, 1336.8055555555557, 75},
+      {104, 0, 5, -27.77777777777778, 625.0, 100},
+      {105, 1117, 6, 486.1111111111111, -86.80555555555556, 125},
+      {106, 1195, 7, 1000.0, -798.6111111111111, 150},
+      {107, 1262, 8, 1513.888888888889, -1510.4166666666667, 175},
+      {108, 1320, 9, 2027.7777777777778, -2222.222222222222, 200},
+      {109, 1371, 1, 2541.6666666666665, -2934.027777777778, 225},
+  };
+  std::copy(std::begin(expected), std::end(expected), desc.parts);
   ASSERT_EQ(state.saveSettings(), 1);
   EXPECT_EQ(readBytes(settingsFile()), testing_support::settingsBytes(desc));
 }

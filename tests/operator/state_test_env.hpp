@@ -15,18 +15,21 @@
 #include <vector>
 
 #include "entry/module.hpp"
+#include "host/images/images.hpp"
+#include "host/log/logger.hpp"
+#include "host/reset.hpp"
 #include "host/settings/settings.hpp"
+#include "support/reports.hpp"
 #include "support/sandbox.hpp"
 #include "support/report.hpp"
 #include "vxhost/orvexares.h"
 
 namespace testing_support {
 
-class StateTest : public testing::Test {
+class StateTest : public Sandbox {
 protected:
   void SetUp() override {
-    vxhost::reset();
-    home_ = std::make_unique<TempHome>();
+    Sandbox::SetUp();
     for (const char *dir : {"prefs", "mask", "archive"})
       std::filesystem::create_directories(home() / "programs/tileron" / dir);
     const std::filesystem::path resources = home() / "resources";
@@ -36,17 +39,13 @@ protected:
     vxhost::setResourceDir(resources);
     tileron::moduleState().strings = resLoadStrings("tileron");
     ASSERT_NE(tileron::moduleState().strings, 0u);
-    vxhost::captureLog(true);
   }
   void TearDown() override {
-    vxhost::captureLog(false);
     resFreeStrings(tileron::moduleState().strings);
     tileron::moduleState().strings = 0;
-    EXPECT_EQ(vxhost::liveImageCount(), 0);
-    home_.reset();
+    Sandbox::TearDown();
   }
 
-  const std::filesystem::path &home() const { return home_->path(); }
   std::filesystem::path settingsFile() const {
     return home() / "programs/tileron/prefs/tileron.prf";
   }
@@ -65,16 +64,12 @@ protected:
   // (the XML reader's "nothing found", the host's own) are dropped.
   static int stateErrors() {
     int errors = 0;
-    for (const vxhost::LogRecord &record : vxhost::takeLog()) {
-      if (record.source != tileron::kSrcSplitMask) continue;
+    for (const vxhost::LogRecord &record : takeReports(tileron::kSrcSplitMask)) {
       EXPECT_EQ(record.level, tileron::kLevelError);
       ++errors;
     }
     return errors;
   }
-
-private:
-  std::unique_ptr<TempHome> home_;
 };
 
 } // namespace testing_support

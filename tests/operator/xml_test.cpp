@@ -10,41 +10,36 @@
 #include <string>
 #include <vector>
 
+#include "host/images/images.hpp"
+#include "host/log/logger.hpp"
+#include "host/reset.hpp"
 #include "host/settings/settings.hpp"
 #include "masks/xml.hpp"
 #include "support/report.hpp"
+#include "support/reports.hpp"
+#include "support/sandbox.hpp"
 
 namespace tileron {
 namespace {
 
 namespace fs = std::filesystem;
 
-class Xml : public testing::Test {
+class Xml : public testing_support::Sandbox {
 protected:
   void SetUp() override {
-    vxhost::reset();
-    std::string pattern = (fs::temp_directory_path() / "xml_test_XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    home_ = pattern;
-    vxhost::setHome(home_);
-    fs::create_directories(home_ / "programs/tileron/mask");
-    vxhost::captureLog(true);
-  }
-  void TearDown() override {
-    vxhost::captureLog(false);
-    EXPECT_EQ(vxhost::liveImageCount(), 0);
-    fs::remove_all(home_);
+    Sandbox::SetUp();
+    fs::create_directories(home() / "programs/tileron/mask");
   }
 
   // Writes `bytes` to the home-relative path and returns that path.
   std::string writeFile(const std::string &path, const std::string &bytes) {
-    std::ofstream(home_ / path.substr(1), std::ios::binary) << bytes;
+    std::ofstream(home() / path.substr(1), std::ios::binary) << bytes;
     return path;
   }
 
   // Number of captured records, all of which must be xml errors.
   static size_t xmlErrors() {
-    const auto records = vxhost::takeLog();
+    const auto records = testing_support::takeReports();
     for (const auto &r : records) {
       EXPECT_EQ(r.level, kLevelError);
       EXPECT_EQ(r.source, kSrcXml);
@@ -53,7 +48,6 @@ protected:
     return records.size();
   }
 
-  fs::path home_;
 };
 
 std::optional<std::vector<std::string>> search(const char *text, const char *tag) {
@@ -127,7 +121,7 @@ TEST_F(Xml, ReadsWholeFileBelowHome) {
   ASSERT_TRUE(document);
   EXPECT_EQ(std::string(document->text), bytes);
   // A path already holding the home is used as it is.
-  XmlDocumentPtr absolute(xmlReadFile((home_ / "programs/tileron/mask/m.xml").c_str()));
+  XmlDocumentPtr absolute(xmlReadFile((home() / "programs/tileron/mask/m.xml").c_str()));
   ASSERT_TRUE(absolute);
   EXPECT_EQ(std::string(absolute->text), bytes);
   EXPECT_EQ(xmlErrors(), 0u);
@@ -148,7 +142,7 @@ TEST_F(Xml, UnreadableFilesYieldNoneLogged) {
 TEST_F(Xml, ReadOnlyFileCountsAsMissing) {
   if (geteuid() == 0) GTEST_SKIP() << "root may write any file";
   const std::string readOnly = writeFile("/programs/tileron/mask/ro.xml", "<a>1</a>");
-  fs::permissions(home_ / "programs/tileron/mask/ro.xml", fs::perms::owner_read);
+  fs::permissions(home() / "programs/tileron/mask/ro.xml", fs::perms::owner_read);
   EXPECT_EQ(xmlReadFile(readOnly.c_str()), nullptr);
   EXPECT_EQ(xmlErrors(), 1u);
 }

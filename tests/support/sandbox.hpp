@@ -1,6 +1,9 @@
-// A fresh temporary VXHOME for one test, removed afterwards, and an
-// environment variable set for one scope.
+// The sandbox every test runs in: a fresh temporary VXHOME (removed
+// afterwards), the host at its defaults, the log captured, and no host image
+// and no GUI object (panel, request, extension) left alive at the end. Also an environment variable set for one scope.
 #pragma once
+
+#include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -9,6 +12,12 @@
 #include <string>
 #include <system_error>
 
+#include "host/gui/gui.hpp"
+#include "host/gui/orvexagui.hpp"
+#include "host/images/images.hpp"
+#include "host/log/logger.hpp"
+#include "host/reset.hpp"
+#include "host/scenes/registry.hpp"
 #include "host/settings/settings.hpp"
 
 namespace testing_support {
@@ -58,6 +67,24 @@ private:
   }
   std::string name_;
   std::optional<std::string> old_;
+};
+
+// The base of every test fixture that touches the host.
+class Sandbox : public ::testing::Test {
+protected:
+  void SetUp() override {
+    vxhost::reset();
+    vxhost::captureLog(true);
+  }
+  void TearDown() override {
+    EXPECT_EQ(vxhost::liveImageCount(), 0);
+    EXPECT_EQ(vxhost::gui::liveCounts(), vxhost::gui::LiveCounts{});
+    vxhost::reset();
+  }
+
+  const std::filesystem::path &home() const { return home_.path(); }
+
+  TempHome home_;
 };
 
 } // namespace testing_support

@@ -7,10 +7,12 @@
 #include <string>
 #include <vector>
 
-#include "host/settings/settings.hpp"
 #include "host/gui/gui.hpp"
+#include "host/gui/orvexagui.hpp"
+#include "host/media/png.hpp"
 #include "host/media/yuv.hpp"
-#include "host/support/png.hpp"
+#include "host/reset.hpp"
+#include "host/settings/settings.hpp"
 #include "vxhost/orvexagui.h"
 #include "vxhost/orvexamsgq.h"
 #include "vxhost/orvexareq.h"
@@ -112,7 +114,7 @@ std::vector<uint32_t> gallery(const std::string &language, bool openPopup) {
   cgBoxText(main, res.s(111), 822, y1, 100, R + 4, 17);
   cgAddSlider(main, 890, y1, 134, R + 4, 0, 100, 15, nullptr, res.s(112), 0x130000, nullptr);
   cgBoxText(main, res.s(113), 822, y2, 100, R + 4, 17);
-  CImage *swatch = cgAllocImage(2, 58, 2 * R + 4);
+  CImage *swatch = cgAllocImage(CG_KIND_YUVA, 58, 2 * R + 4);
   for (int i = 0; i < swatch->width * swatch->height; ++i)
     reinterpret_cast<uint32_t *>(swatch->pixels)[i] =
         vxhost::rgbaToYuva(200 - (i % swatch->width) * 2, 140, 60 + (i % swatch->width) * 3, 255);

@@ -1,6 +1,6 @@
 #include "output.hpp"
 
-#include "host/support/png.hpp"
+#include "host/media/png.hpp"
 
 #include <cstdlib>
 #include <fstream>

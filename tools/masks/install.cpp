@@ -12,8 +12,10 @@
 
 #include "masks/catalogue.hpp"
 #include "masks/mask_paths.hpp"
+#include "masks/pack_names.hpp"
 #include "masks/xml.hpp"
 #include "support/cipher.hpp"
+#include "support/handles.hpp"
 #include "support/home_files.hpp"
 
 namespace tileron::maskstool {
@@ -27,10 +29,6 @@ struct Pack {
   std::string number;
   std::vector<std::string> masks;
   std::set<std::string> files; // relative to the folder, the index included
-};
-
-struct FileCloser {
-  void operator()(std::FILE *file) const { std::fclose(file); }
 };
 
 std::string readAll(const fs::path &path) {
@@ -64,7 +62,7 @@ Pack planPack(const fs::path &folder, const fs::path &index, std::vector<std::st
                        " bytes is no whole number of cipher blocks)");
     return pack;
   }
-  std::unique_ptr<std::FILE, FileCloser> text(fmemopen(bytes.data(), bytes.size(), "r"));
+  FilePtr text(fmemopen(bytes.data(), bytes.size(), "r"));
   if (!text || !readPackIndexItem(text.get(), pack.number)) {
     problems.push_back(where + "the index is empty");
     return pack;
@@ -99,8 +97,7 @@ void installPacks(const fs::path &directory, bool replace, std::ostream &out) {
   if (!fs::is_directory(directory)) throw std::runtime_error(directory.string() + " is not a folder");
   std::vector<fs::path> indexes;
   for (const fs::directory_entry &file : fs::directory_iterator(directory)) {
-    const std::string name = file.path().filename().string();
-    if (file.is_regular_file() && name[0] != '.' && name.find(".dat") != std::string::npos)
+    if (file.is_regular_file() && isPackIndexName(file.path().filename().string()))
       indexes.push_back(file.path());
   }
   if (indexes.empty()) throw std::runtime_error(directory.string() + " holds no pack index (.dat)");

@@ -44,7 +44,7 @@ void list(std::ostream &out) {
 void sheet(const fs::path &output, const SheetOptions &options) {
   const OperatorSession session;
   MaskCatalogue *catalogue = openMaskCatalogue(&session.catalogue(), "");
-  const vxhost::RgbaPicture picture = contactSheet(*catalogue, options);
+  const vxhost::RgbaImage picture = contactSheet(*catalogue, options);
   releaseThumbnails(catalogue);
   std::string error;
   if (!vxhost::writePng(output, picture, error)) throw std::runtime_error(error);

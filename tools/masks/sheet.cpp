@@ -69,7 +69,7 @@ public:
 
   // Draws `text` in `colour` with its top at `top`, blending by the glyphs'
   // coverage.
-  void draw(vxhost::RgbaPicture &picture, int x, int top, const std::u32string &text,
+  void draw(vxhost::RgbaImage &picture, int x, int top, const std::u32string &text,
             vxhost::Rgba colour = kText) const {
     const int baseline = top + ascender_;
     for (const char32_t c : text) {
@@ -127,7 +127,7 @@ private:
   int ascender_ = 0, lineHeight_ = 0;
 };
 
-void fill(vxhost::RgbaPicture &picture, int x, int y, int w, int h, vxhost::Rgba colour) {
+void fill(vxhost::RgbaImage &picture, int x, int y, int w, int h, vxhost::Rgba colour) {
   for (int j = std::max(y, 0); j < std::min(y + h, picture.height); ++j)
     for (int i = std::max(x, 0); i < std::min(x + w, picture.width); ++i) {
       uint8_t *p = &picture.pixels[(static_cast<std::size_t>(j) * picture.width + i) * 4];
@@ -138,7 +138,7 @@ void fill(vxhost::RgbaPicture &picture, int x, int y, int w, int h, vxhost::Rgba
 // The part numbers as the user counts them (part 1 first), each centred on
 // the part's marker position and outlined in black so that it reads on the
 // light and the dark parts of a stamp picture.
-void drawPartNumbers(vxhost::RgbaPicture &sheet, const TextPainter &painter, const MaskInfo &entry,
+void drawPartNumbers(vxhost::RgbaImage &sheet, const TextPainter &painter, const MaskInfo &entry,
                      int x, int y) {
   const std::vector<std::pair<int, int>> markers = partMarkers(entry.path);
   for (std::size_t i = 0; i < markers.size(); ++i) {
@@ -156,7 +156,7 @@ void drawPartNumbers(vxhost::RgbaPicture &sheet, const TextPainter &painter, con
 
 } // namespace
 
-vxhost::RgbaPicture contactSheet(const MaskCatalogue &catalogue, const SheetOptions &options) {
+vxhost::RgbaImage contactSheet(const MaskCatalogue &catalogue, const SheetOptions &options) {
   std::vector<const MaskInfo *> entries;
   for (const MaskInfo *e = firstMask(catalogue); e != nullptr; e = nextMask(*e)) entries.push_back(e);
   if (entries.empty()) throw std::runtime_error("the catalogue holds no mask");
@@ -173,7 +173,7 @@ vxhost::RgbaPicture contactSheet(const MaskCatalogue &catalogue, const SheetOpti
   const int columns = std::clamp(options.columns, 1, static_cast<int>(entries.size()));
   const int rows = (static_cast<int>(entries.size()) + columns - 1) / columns;
 
-  vxhost::RgbaPicture sheet;
+  vxhost::RgbaImage sheet;
   sheet.width = columns * cellWidth;
   sheet.height = rows * cellHeight;
   sheet.pixels.resize(static_cast<std::size_t>(sheet.width) * sheet.height * 4);

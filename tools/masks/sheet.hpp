@@ -4,7 +4,7 @@
 
 #include <filesystem>
 
-#include "host/support/png.hpp"
+#include "host/media/png.hpp"
 #include "masks/catalogue.hpp"
 
 namespace tileron::maskstool {
@@ -19,6 +19,6 @@ struct SheetOptions {
 // entry without one gets an empty frame) in catalogue order, row by row.
 // Throws std::runtime_error when the catalogue is empty or the font cannot
 // be loaded.
-vxhost::RgbaPicture contactSheet(const MaskCatalogue &catalogue, const SheetOptions &options);
+vxhost::RgbaImage contactSheet(const MaskCatalogue &catalogue, const SheetOptions &options);
 
 } // namespace tileron::maskstool

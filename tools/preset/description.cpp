@@ -6,8 +6,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "host/media/yuv.hpp"
 #include "host/settings/settings.hpp"
-#include "host/media/colour.hpp"
 #include "host/support/json_check.hpp"
 #include "host/textures/txlib.hpp"
 

@@ -14,8 +14,8 @@
 #include <iterator>
 
 #include "description.hpp"
-#include "host/settings/settings.hpp"
 #include "host/media/output.hpp"
+#include "host/settings/settings.hpp"
 #include "host/support/command_line.hpp"
 #include "host/support/user_home.hpp"
 #include "host/textures/txlib.hpp"

@@ -10,6 +10,8 @@
 
 #include "engine/split_mask.hpp"
 #include "entry/module.hpp"
+#include "host/log/logger.hpp"
+#include "host/scenes/registry.hpp"
 #include "host/settings/settings.hpp"
 #include "host/media/output.hpp"
 #include "host/support/user_home.hpp"
@@ -55,14 +57,7 @@ public:
 
   // The operator's error reports since the last call, for a message about
   // a failure the user cannot mend (the records stay in the log).
-  static std::string reports() {
-    std::string text;
-    for (const vxhost::LogRecord &record : vxhost::takeLog())
-      if (record.level <= 3)
-        text += "\n  report: " + record.source + " line " + std::to_string(record.line) +
-                (record.text == " " ? "" : ": " + record.text);
-    return text;
-  }
+  static std::string reports() { return vxhost::describeReports(vxhost::takeLog()); }
 
 private:
   fs::path root_;

@@ -14,12 +14,15 @@
 #include <string>
 #include <vector>
 
-#include "host/settings/settings.hpp"
 #include "host/gui/gui.hpp"
 #include "host/gui/keys.hpp"
+#include "host/gui/orvexagui.hpp"
+#include "host/media/png.hpp"
 #include "host/media/yuv.hpp"
+#include "host/reset.hpp"
+#include "host/scenes/registry.hpp"
 #include "host/scenes/sources.hpp"
-#include "host/support/png.hpp"
+#include "host/settings/settings.hpp"
 #include "host/textures/txlib.hpp"
 #include "vxhost/orvexa2.h"
 #include "vxhost/orvexareq.h"

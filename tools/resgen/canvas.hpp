@@ -7,7 +7,7 @@
 #include <functional>
 #include <vector>
 
-#include "host/support/png.hpp"
+#include "host/media/png.hpp"
 
 namespace resgen {
 

@@ -2,7 +2,7 @@
 // tile seamlessly. Deterministic: only integer hashing and correctly rounded
 // floating-point operations (+ - * / sqrt, no libm transcendentals, no
 // contraction), so every machine makes the same pixels.
-#include "host/support/png.hpp"
+#include "host/media/png.hpp"
 
 #include <algorithm>
 #include <cmath>

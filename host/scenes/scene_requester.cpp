@@ -1,27 +1,26 @@
-// mainSelectSceneRequesterExt: the storyboard's scenes as a grid of
-// thumbnails (the first frame of each) with ID, name and length; opened on
-// the scene given, it returns the scene chosen or 0.
+// The scene requester behind mainSelectSceneRequesterExt.
+#include "host/scenes/scene_requester.hpp"
+
 #include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
 
-#include "host/settings/settings.hpp"
 #include "host/gui/keys.hpp"
+#include "host/gui/orvexagui.hpp"
 #include "host/gui/toolkit.hpp"
-#include "host/images/image_handles.hpp"
 #include "host/images/scale.hpp"
 #include "host/requesters/modal.hpp"
-#include "host/state.hpp"
+#include "host/scenes/registry.hpp"
+#include "host/settings/settings.hpp"
 #include "host/text/utf.hpp"
-#include "vxhost/orvexa2.h"
 #include "vxhost/vxlstlib.h"
 
 namespace vxhost {
 
-namespace {
-
 using namespace requesters;
+
+namespace {
 
 constexpr int kThumbWidth = 152, kThumbHeight = 86;
 constexpr int kCellWidth = kThumbWidth + 8;
@@ -57,7 +56,7 @@ CImageHandle thumbnail(FrameSource &source) {
     return nullptr;
   int w, h;
   thumbSize(f, w, h);
-  CImageHandle image(cgAllocImage(2, w, h));
+  CImageHandle image(cgAllocImage(CG_KIND_YUVA, w, h));
   if (!image)
     return nullptr;
   scalePicture(reinterpret_cast<const uint8_t *>(frame), ptrdiff_t(f.width) * 4, f.width, f.height, image->pixels,
@@ -86,9 +85,11 @@ std::u16string cellText(int32_t id, const std::string &name, int length) {
   return first + u"\n" + second;
 }
 
-int32_t sceneRequester(int32_t current) {
-  HostState &s = hostState();
-  if (s.scenes.empty()) {
+} // namespace
+
+int32_t runSceneRequester(int32_t current) {
+  const std::vector<RegisteredScene> scenes = listScenes();
+  if (scenes.empty()) {
     const std::u16string title = text(kStrSceneTitle, u"Choose a scene");
     const std::u16string message = text(kStrNoScenes, u"The storyboard has no scenes.");
     TextRequest t{};
@@ -105,15 +106,14 @@ int32_t sceneRequester(int32_t current) {
     std::u16string text;
   };
   std::vector<Cell> cells;
-  for (const auto &[id, source] : s.scenes) {
+  for (const RegisteredScene &scene : scenes) {
     int length = 0;
     try {
-      length = source->length();
+      length = scene.source->length();
     } catch (...) {
       length = 0;
     }
-    const auto name = s.sceneNames.find(id);
-    cells.push_back({id, thumbnail(*source), cellText(id, name == s.sceneNames.end() ? "" : name->second, length)});
+    cells.push_back({scene.id, thumbnail(*scene.source), cellText(scene.id, scene.name, length)});
   }
   std::vector<GridItem> items(cells.size());
   VxList list{};
@@ -157,10 +157,4 @@ int32_t sceneRequester(int32_t current) {
   return 0;
 }
 
-} // namespace
-
 } // namespace vxhost
-
-extern "C" int32_t mainSelectSceneRequesterExt(int16_t sceneId, int32_t) {
-  return vxhost::sceneRequester(sceneId);
-}
