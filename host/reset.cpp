@@ -3,6 +3,7 @@
 #include "host/reset.hpp"
 
 #include "host/gui/gui.hpp"
+#include "host/gui/orvexagui.hpp"
 #include "host/log/logger.hpp"
 #include "host/scenes/registry.hpp"
 #include "host/settings/settings.hpp"
@@ -13,6 +14,7 @@ void reset() {
   resetSettings();
   resetScenes();
   gui::resetGui();
+  resetScreenState();
   resetLog();
 }
 

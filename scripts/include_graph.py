@@ -6,8 +6,9 @@
 A node is one unit of host/: a .cpp and the .hpp of the same name are one
 unit (host/scenes/storyboard). A unit depends on another when one of its
 files includes a header of the other ("host/..."), or includes a C header of
-include/vxhost whose functions the other defines: a call through the C API
-ties the two units as much as an include does. Prints one line per unit,
+include/vxhost and calls a function of it that the other defines: a call
+through the C API ties the two units as much as an include does (a C header
+included for its types alone ties nothing). Prints one line per unit,
 "unit -> dep, dep, ...", then every cycle found (a strongly connected group
 of two or more units, or a unit that depends on itself through a C header
 it does not define alone). Exits 1 when there is a cycle.
@@ -25,6 +26,8 @@ INCLUDE = re.compile(r'^\s*#\s*include\s+"((?:host|vxhost)/[^"]+)"')
 PROTOTYPE = re.compile(r"^[A-Za-z_][\w \*]*?\b([a-z][A-Za-z0-9_]*)\s*\(")
 # A definition in a host file: a line at column 0 naming the function, not a
 # declaration (no ';' at its end) and not a comment or directive.
+# A name followed by "(": a call (or a definition, which names no other unit).
+CALL = re.compile(r"\b([a-z][A-Za-z0-9_]*)\s*\(")
 DEFINITION = re.compile(r'^(?:extern "C" )?[A-Za-z_][\w \*:]*?\b([a-z][A-Za-z0-9_]*)\s*\([^;]*$')
 
 
@@ -57,8 +60,8 @@ def main():
     dot = "--dot" in sys.argv[1:]
     files = sorted(host_files())
     headers = c_header_functions()
-    # Which units define the functions of each C header.
-    defined_by = {h: set() for h in headers}
+    # Which unit defines each function of each C header.
+    defined_in = {h: {} for h in headers}
     for path in files:
         if not path.endswith(".cpp"):
             continue
@@ -71,24 +74,27 @@ def main():
                     continue
                 for header, names in headers.items():
                     if m.group(1) in names:
-                        defined_by[header].add(unit_of(path))
+                        defined_in[header][m.group(1)] = unit_of(path)
 
     graph = {}
     for path in files:
         unit = unit_of(path)
         deps = graph.setdefault(unit, set())
         with open(path, encoding="utf-8") as f:
-            for line in f:
-                m = INCLUDE.match(line)
-                if not m:
-                    continue
-                target = m.group(1)
-                if target.startswith("host/"):
-                    dep = os.path.splitext(target)[0]
-                    if os.path.exists(os.path.join(ROOT, target)):
-                        deps.add(dep)
-                else:
-                    deps.update(defined_by.get(target, ()))
+            text = f.read()
+        called = set(CALL.findall(text))
+        for line in text.splitlines():
+            m = INCLUDE.match(line)
+            if not m:
+                continue
+            target = m.group(1)
+            if target.startswith("host/"):
+                dep = os.path.splitext(target)[0]
+                if os.path.exists(os.path.join(ROOT, target)):
+                    deps.add(dep)
+            else:
+                definers = defined_in.get(target, {})
+                deps.update(definers[name] for name in called if name in definers)
         deps.discard(unit)
 
     if dot:

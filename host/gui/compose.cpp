@@ -5,6 +5,7 @@
 
 #include "host/settings/settings.hpp"
 #include "host/gui/theme.hpp"
+#include "host/gui/orvexagui.hpp"
 #include "host/gui/toolkit.hpp"
 #include "host/media/yuv.hpp"
 #include "host/media/png.hpp"

@@ -28,9 +28,8 @@ struct LiveCounts {
 LiveCounts liveCounts();
 
 // Removes every request, panel and element, empties the queue, drops the
-// backend and the preview set-up, puts the pointer back, clears the video
-// plane and the monitor picture, zeroes the call counts and releases the
-// toolkit's image set (part of vxhost::reset()).
+// backend and the preview set-up, and puts the pointer back (part of
+// vxhost::reset(), which also resets the screen state: orvexagui.hpp).
 void resetGui();
 
 // ---- input (what a backend delivers; tests call these directly) ---------------------

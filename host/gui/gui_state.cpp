@@ -96,7 +96,6 @@ LiveCounts liveCounts() {
 
 void resetGui() {
   GuiState &g = guiState();
-  resFreeImages(g.planes.guiResource);
   std::unique_ptr<Font> keptFont = std::move(g.font);
   const int keptHeight = g.fontForHeight;
   g = GuiState{};

@@ -13,10 +13,8 @@
 #include "host/gui/backend.hpp"
 #include "host/gui/font.hpp"
 #include "host/gui/gui.hpp"
-#include "host/gui/orvexagui.hpp"
 #include "host/gui/surface.hpp"
 #include "vxhost/orvexagui.h"
-#include "vxhost/orvexares.h"
 
 namespace vxhost::gui {
 
@@ -124,22 +122,7 @@ struct PointerState {
   bool virtualOn = false;
 };
 
-// What the toolkit keeps of the screen besides its requests: the video
-// plane, the video monitor's picture (each remade when the screen or format
-// setting changed since it was made), the call counts and the image set.
-struct ScreenPlanes {
-  static constexpr uint64_t kNeverMade = ~uint64_t{0};
-  std::vector<uint32_t> overlay;       // screen.width x screen.height
-  uint64_t overlayScreen = kNeverMade; // settingsChanges().screen it was made for
-  MonitorPicture monitor;
-  uint64_t monitorFormat = kNeverMade; // settingsChanges().format it was made for
-  CallCounts counts;
-  ResHandle guiResource = 0;   // the toolkit's image set, loaded on first use
-  uint64_t guiResourceDir = 0; // settingsChanges().resourceDir it was loaded for
-};
-
 struct GuiState {
-  ScreenPlanes planes;
   CgHandle nextHandle = 2; // 0 = none, 1 = the video monitor
   int32_t nextElementId = 1;
   std::map<CgHandle, Request> requests;

@@ -9,7 +9,6 @@
 #include <cstring>
 #include <new>
 
-#include "host/gui/gui_state.hpp"
 #include "host/gui/toolkit.hpp"
 #include "host/images/images.hpp"
 #include "host/settings/settings.hpp"
@@ -22,10 +21,32 @@ namespace {
 
 // The one GUI monitor's id.
 constexpr int32_t kGuiMonitor = 1;
+
+// What the toolkit keeps of the screen besides its requests: the video
+// plane, the video monitor's picture (each remade when the screen or format
+// setting changed since it was made), the call counts and the image set.
+// A settings change count that none has: the plane or picture is yet to make.
+constexpr uint64_t kNeverMade = ~uint64_t{0};
+
+struct ScreenPlanes {
+  std::vector<uint32_t> overlay;       // screen.width x screen.height
+  uint64_t overlayScreen = kNeverMade; // settingsChanges().screen it was made for
+  MonitorPicture monitor;
+  uint64_t monitorFormat = kNeverMade; // settingsChanges().format it was made for
+  CallCounts counts;
+  ResHandle guiResource = 0;   // the toolkit's image set, loaded on first use
+  uint64_t guiResourceDir = 0; // settingsChanges().resourceDir it was loaded for
+};
+
+ScreenPlanes &planes() {
+  static ScreenPlanes state;
+  return state;
+}
+
 // The monitor picture as it stands for the current format: a change of
 // format since it was made drops it.
 MonitorPicture &currentMonitor() {
-  gui::ScreenPlanes &p = gui::guiState().planes;
+  ScreenPlanes &p = planes();
   if (p.monitorFormat != settingsChanges().format) {
     p.monitor = MonitorPicture{};
     p.monitorFormat = settingsChanges().format;
@@ -36,7 +57,7 @@ MonitorPicture &currentMonitor() {
 } // namespace
 
 std::vector<uint32_t> &overlayPlane() {
-  gui::ScreenPlanes &p = gui::guiState().planes;
+  ScreenPlanes &p = planes();
   if (p.overlayScreen != settingsChanges().screen) {
     const Screen &s = screen();
     p.overlay.assign(size_t(s.width) * size_t(s.height), 0);
@@ -47,7 +68,13 @@ std::vector<uint32_t> &overlayPlane() {
 
 const MonitorPicture &monitorPicture() { return currentMonitor(); }
 
-CallCounts &callCounts() { return gui::guiState().planes.counts; }
+CallCounts &callCounts() { return planes().counts; }
+
+void resetScreenState() {
+  ScreenPlanes &p = planes();
+  resFreeImages(p.guiResource);
+  p = ScreenPlanes{};
+}
 
 } // namespace vxhost
 
@@ -84,7 +111,7 @@ extern "C" int32_t cgGetAddHeight(void) { return screen().addHeight; }
 
 extern "C" ResHandle cgGetGuiResource(void) {
   // The set comes from the resource folder in use; a new folder loads it anew.
-  gui::ScreenPlanes &p = gui::guiState().planes;
+  ScreenPlanes &p = planes();
   if (p.guiResource != 0 && p.guiResourceDir != settingsChanges().resourceDir) {
     resFreeImages(p.guiResource);
     p.guiResource = 0;

@@ -38,4 +38,8 @@ struct CallCounts {
 };
 CallCounts &callCounts();
 
+// A cleared plane and monitor, the counts 0, the toolkit's image set
+// released (part of vxhost::reset()).
+void resetScreenState();
+
 } // namespace vxhost

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "host/settings/settings.hpp"
+#include "host/gui/orvexagui.hpp"
 #include "host/gui/toolkit.hpp"
 
 namespace vxhost::gui {

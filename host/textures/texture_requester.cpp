@@ -235,3 +235,16 @@ int runTextureRequester(TxSettings &settings, bool options) {
 }
 
 } // namespace vxhost
+
+extern "C" int32_t txRequest(TxRequest *request, int32_t) {
+  if (request == nullptr) return -1;
+  TxSettings settings = request->settings;
+  const int status = vxhost::runTextureRequester(settings, request->options);
+  if (status < 0) {
+    request->status = 2;
+    return -1;
+  }
+  request->status = status;
+  if (status == 1) request->settings = settings;
+  return 0;
+}

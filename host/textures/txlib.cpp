@@ -14,18 +14,9 @@
 #include "host/media/png.hpp"
 #include "host/textures/txlib.hpp"
 #include "host/textures/texture_pixels.hpp"
-#include "host/textures/texture_requester.hpp"
 #include "vxhost/txlib.h"
 
 namespace fs = std::filesystem;
-
-// A texture request: the settings it holds (all zero: none) and how the last
-// requester run ended.
-struct TxRequest {
-  TxSettings settings{};
-  int32_t status = 0;
-  bool options = false;
-};
 
 namespace vxhost {
 
@@ -142,19 +133,6 @@ int32_t txSetPrefs(TxRequest *request, const TxSettings *settings) {
   if (!validTxSettings(*settings)) return 0;
   request->settings = *settings;
   return 1;
-}
-
-int32_t txRequest(TxRequest *request, int32_t) {
-  if (request == nullptr) return -1;
-  TxSettings settings = request->settings;
-  const int status = runTextureRequester(settings, request->options);
-  if (status < 0) {
-    request->status = 2;
-    return -1;
-  }
-  request->status = status;
-  if (status == 1) request->settings = settings;
-  return 0;
 }
 
 int32_t txGetStatus(const TxRequest *request) { return request != nullptr ? request->status : 2; }

@@ -8,6 +8,14 @@
 
 #include "vxhost/txlib.h"
 
+// A texture request: the settings it holds (all zero: none) and how the last
+// requester run ended.
+struct TxRequest {
+  TxSettings settings{};
+  int32_t status = 0;
+  bool options = false;
+};
+
 namespace vxhost {
 
 // Scales a record may hold, in percent (0 reads as 100).
