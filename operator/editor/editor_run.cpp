@@ -55,7 +55,7 @@ std::unique_ptr<PointerImage> makePointer(ResHandle images, int32_t number) {
 void repaintPreview(const SplitMask *effect) {
   if (effect && effect->preview)
     showImageRect(effect->preview.get(), 0, 0, effect->preview->width, effect->preview->height,
-                  effect->viewX, effect->viewY, 0);
+                  effect->viewX, effect->viewY, moduleState().panels, 0);
 }
 
 // Removes the panel, lets `change` alter the layout flags, repaints the
@@ -316,7 +316,7 @@ bool receiveMessage(EditorRun &run, GuiMessage &message) {
 bool replaceEffect(EditorRun &run, const char *maskPath) {
   ModuleState &module = run.module;
   module.effect.reset(); // stores the settings before the new state reads them
-  module.effect.reset(new (std::nothrow) SplitMask);
+  module.effect.reset(new (std::nothrow) SplitMask(moduleParts(module)));
   if (!module.effect ||
       !module.effect->setupEditor(maskPath, cgGetScreenWidth(), cgGetScreenHeight(),
                                   run.message.effectValue)) {

@@ -5,7 +5,6 @@
 #include <cstring>
 
 #include "engine/kernels.hpp"
-#include "entry/module.hpp"
 #include "support/handles.hpp"
 #include "support/report.hpp"
 
@@ -122,7 +121,7 @@ void drawBarLine(OpImage *image, double x1, double y1, double x2, double y2, dou
 }
 
 void showImageRect(const OpImage *image, int x, int y, int width, int height, int screenX,
-                   int screenY, int firstPanel) {
+                   int screenY, const PanelTable &panels, int firstPanel) {
   if (!is32Bit(image)) return;
   const int imageWidth = image->width, imageHeight = image->height;
   // Even position and size inside the image along one axis. Widening an odd
@@ -140,7 +139,6 @@ void showImageRect(const OpImage *image, int x, int y, int width, int height, in
     if (pos + size > limit) size = limit - pos;
     if (size % 2 != 0) size += (pos + size + 1 <= limit) ? 1 : -1;
   };
-  const auto &panels = moduleState().panels;
   for (int k = std::max(firstPanel, 0);; ++k) {
     even(x, width, imageWidth);
     even(y, height, imageHeight);
@@ -156,19 +154,19 @@ void showImageRect(const OpImage *image, int x, int y, int width, int height, in
     const int right = left + panel.width, bottom = top + panel.height;
     if (y < top) { // the part above the panel
       if (y + height <= top) continue;
-      showImageRect(image, x, y, width, top - y, screenX, screenY, k + 1);
+      showImageRect(image, x, y, width, top - y, screenX, screenY, panels, k + 1);
       height -= top - y;
       y = top;
     }
     if (x < left) { // the part left of it
       if (x + width <= left) continue;
-      showImageRect(image, x, y, left - x, height, screenX, screenY, k + 1);
+      showImageRect(image, x, y, left - x, height, screenX, screenY, panels, k + 1);
       width -= left - x;
       x = left;
     }
     if (x + width >= right) { // the part right of it
       if (x >= right) continue;
-      showImageRect(image, right, y, x + width - right, height, screenX, screenY, k + 1);
+      showImageRect(image, right, y, x + width - right, height, screenX, screenY, panels, k + 1);
       width = right - x;
     }
     if (width < 1 || y + height < bottom) return; // the rest lies under the panel

@@ -8,6 +8,9 @@
 // The arithmetic lives in kernels.hpp; this file is the plumbing.
 #pragma once
 
+#include <array>
+#include <cstdint>
+
 #include "support/handles.hpp"
 #include "vxhost/oplibcommon.h"
 #include "vxhost/orvexagui.h"
@@ -50,14 +53,24 @@ void overlayGuiImage(const CImage *source, CImage *destination, int x, int y);
 // beyond +-65536 draw nothing.
 void drawBarLine(OpImage *image, double x1, double y1, double x2, double y2, double thickness);
 
+// A screen rectangle the preview must not paint over; width 0 = empty.
+struct PanelRect {
+  int16_t x = 0, y = 0, width = 0, height = 0;
+};
+
+// Panel table entries: 0 the editor's main panel, 1 only ever cleared,
+// 2 the bar style requester.
+inline constexpr int kPanelCount = 3;
+using PanelTable = std::array<PanelRect, kPanelCount>;
+
 // Shows the rectangle (x, y, width, height) of the 32-bit `image` on the
 // screen's video plane at (screenX + x, screenY + y) with cgmxYUVAtoOvl,
-// leaving out the panel rectangles of moduleState().panels from entry
-// `firstPanel` on (callers pass 0). Rectangles are widened to even positions
+// leaving out the rectangles of `panels` from entry `firstPanel` on (callers
+// pass 0). Rectangles are widened to even positions
 // and sizes but never beyond the image: an odd size at the image's edge is cut
 // to the even size below it.
 void showImageRect(const OpImage *image, int x, int y, int width, int height, int screenX,
-                   int screenY, int firstPanel);
+                   int screenY, const PanelTable &panels, int firstPanel);
 
 // A new GUI image (CG_KIND_YUVA) holding the pixels of the kind-1 `image`,
 // which stays with the caller. On failure (null or non-32-bit image, no

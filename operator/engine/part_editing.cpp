@@ -7,7 +7,6 @@
 
 #include "engine/compositing.hpp"
 #include "engine/split_mask.hpp"
-#include "entry/module.hpp"
 #include "vxhost/orvexa2.h"
 #include "vxhost/orvexares.h"
 
@@ -165,7 +164,7 @@ void SplitMask::refreshStampView() {
     const int16_t kind = int16_t((longEnough ? 1 : 3) + (covers ? 0 : 1));
     partMarker[i] = kind;
     const int32_t number = kFirstMarkerImage + 2 * (kind - 1) + (i != currentPart ? 1 : 0);
-    const ResImage *image = resGetImage(moduleState().images, number);
+    const ResImage *image = module_.images ? resGetImage(*module_.images, number) : nullptr;
     if (!image || !stampView)
       continue;
     if (CImagePtr marker{cgConvertResImageToCImageAlpha(image, 0)})

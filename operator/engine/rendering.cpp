@@ -316,7 +316,9 @@ bool SplitMask::refreshPreview() {
 void SplitMask::showPreview(bool withMonitor) {
   if (!preview)
     return;
-  showImageRect(preview.get(), 0, 0, preview->width, preview->height, viewX, viewY, 0);
+  static const PanelTable kNoPanels{};
+  showImageRect(preview.get(), 0, 0, preview->width, preview->height, viewX, viewY,
+                module_.panels ? *module_.panels : kNoPanels, 0);
   if (!withMonitor || !monitorImage)
     return;
   opScaleImage(preview.get(), monitorImage.get(), 0);

@@ -41,7 +41,7 @@ bool ensureImage(OpImagePtr &slot, int width, int height) {
 
 } // namespace
 
-SplitMask::SplitMask() {
+SplitMask::SplitMask(const ModuleParts &module) : module_(module) {
   partOpacity.fill(255);
   partMaskScale.fill(100);
   partScale.fill(100);

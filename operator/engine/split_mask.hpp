@@ -11,9 +11,11 @@
 #include <vector>
 
 #include "bar/bar_style.hpp"
+#include "engine/compositing.hpp"
 #include "support/handles.hpp"
 #include "vxhost/oplibcommon.h"
 #include "vxhost/orvexagui.h"
+#include "vxhost/orvexares.h"
 
 namespace tileron {
 
@@ -47,10 +49,19 @@ struct BarSegment {
 
 template <typename T> using PartArray = std::array<T, kMaxParts>;
 
+// What a SplitMask reads of the module that made it: the panel table its
+// preview keeps clear of and the handle of the image set holding the part
+// markers (a load may replace the set while the instance lives). Null: no
+// panels, no markers. Both outlive the instance.
+struct ModuleParts {
+  const PanelTable *panels = nullptr;
+  const ResHandle *images = nullptr;
+};
+
 class SplitMask {
 public:
   // Sets the defaults; cannot fail.
-  SplitMask();
+  explicit SplitMask(const ModuleParts &module = {});
   // Saves the settings when the instance's settings are its own (an editor
   // instance whose set-up succeeded), then releases every image it holds.
   ~SplitMask();
@@ -177,6 +188,7 @@ public:
   BarStyle barStyle;
 
 private:
+  ModuleParts module_;
   // True when the settings this instance holds came from a successful set-up
   // of an editor instance, so destruction may store them.
   bool ownsSettings_ = false;

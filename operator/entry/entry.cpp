@@ -47,7 +47,7 @@ int32_t setUp(ModuleState &state, const OperatorMessage &message) {
     height = probe->height;
   }
   // Any earlier effect state goes; a failed creation leaves none.
-  state.effect.reset(new (std::nothrow) SplitMask);
+  state.effect.reset(new (std::nothrow) SplitMask(moduleParts(state)));
   if (!state.effect) {
     TILERON_REPORT(kLevelError, kSrcTileron);
     return 0;

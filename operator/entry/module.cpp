@@ -11,6 +11,8 @@ ModuleState &moduleState() {
   return state;
 }
 
+ModuleParts moduleParts(const ModuleState &state) { return {&state.panels, &state.images}; }
+
 void setPanelArea(int index, int16_t x, int16_t y, int16_t width, int16_t height) {
   if (index < 0 || index >= kPanelCount) return;
   moduleState().panels[static_cast<std::size_t>(index)] = PanelRect{x, y, width, height};

@@ -6,21 +6,13 @@
 #include <cstdint>
 #include <memory>
 
+#include "engine/compositing.hpp"
+#include "engine/split_mask.hpp"
 #include "vxhost/orvexares.h"
 
 namespace tileron {
 
-class SplitMask;
 struct MaskCatalogue;
-
-// A screen rectangle the preview must not paint over; width 0 = empty.
-struct PanelRect {
-  int16_t x = 0, y = 0, width = 0, height = 0;
-};
-
-// Panel table entries: 0 the editor's main panel, 1 only ever cleared,
-// 2 the bar style requester.
-inline constexpr int kPanelCount = 3;
 
 struct ModuleState {
   std::unique_ptr<SplitMask> effect;  // render or editor instance, or none
@@ -29,11 +21,15 @@ struct ModuleState {
   MaskCatalogue *catalogue = nullptr; // installed masks, or none
   int32_t visibleLeft = 0, visibleTop = 0, visibleRight = 0, visibleBottom = 0;
   int16_t visibleWidth = 0, visibleHeight = 0;
-  std::array<PanelRect, kPanelCount> panels{};
+  PanelTable panels{};
 };
 
 // The one module state.
 ModuleState &moduleState();
+
+// What an effect instance made now takes from the module (panel table and
+// image set; see ModuleParts).
+ModuleParts moduleParts(const ModuleState &state);
 
 // Stores one entry (0 to 2) of the panel table; other indexes are ignored.
 void setPanelArea(int index, int16_t x, int16_t y, int16_t width, int16_t height);

@@ -335,7 +335,7 @@ TEST_F(ShowImageRect, PanelsAndOddRectangles) {
     for (const auto &[index, x, y, width, height] : c.panels) setPanelArea(index, x, y, width, height);
     vxhost::overlayPlane().assign(64 * 48, 0);
     auto image = numbered(c.imageWidth, c.imageHeight);
-    showImageRect(image.get(), c.x, c.y, c.width, c.height, c.screenX, c.screenY, 0);
+    showImageRect(image.get(), c.x, c.y, c.width, c.height, c.screenX, c.screenY, moduleState().panels, 0);
     expectPlane(image.get(), c.screenX, c.screenY, c.shown);
   }
 }

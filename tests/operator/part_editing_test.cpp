@@ -82,7 +82,7 @@ protected:
   void setUpEditor() {
     settings_.maskPath = writeMask(home_.path(), spec_);
     writeSettings(home_.path(), settings_);
-    state_ = std::make_unique<SplitMask>();
+    state_ = std::make_unique<SplitMask>(moduleParts(moduleState()));
     ASSERT_TRUE(state_->setupEditor(settings_.maskPath.c_str(), kScreenWidth, kHeight,
                                     kEffectLength));
     ASSERT_EQ(state_->viewX, 2);

@@ -257,7 +257,7 @@ protected:
     state_.reset();
     EXPECT_EQ(vxhost::liveImageCount(), 0);
   }
-  std::unique_ptr<SplitMask> state_ = std::make_unique<SplitMask>();
+  std::unique_ptr<SplitMask> state_ = std::make_unique<SplitMask>(moduleParts(moduleState()));
 };
 
 TEST_F(Placement, AnchorsPlaceThePictureInTheBoxIn16BitArithmetic) {
