@@ -34,43 +34,16 @@ Stored parseSettings(const std::string &bytes) {
   return s;
 }
 
-class EditSessionTest : public ProgramTest {
+class EditSessionTest : public EditorSessionTest {
 protected:
   void SetUp() override {
-    ProgramTest::SetUp();
-    media_fixture::writeFile(storyboard(), R"({
+    EditorSessionTest::SetUp();
+    startSession(R"({
       "format": {"width": 640, "height": 360, "rate": "25/1"},
       "input": "pattern:gradient", "length": 4,
       "scenes": [{"id": 1, "source": "pattern:bars"}, {"id": 2, "source": "pattern:gradient"},
-                 {"id": 3, "source": "colour:#3060C0", "length": 1}]})");
-    makeSettings(kStart);
-  }
-
-  std::filesystem::path storyboard() const { return home_.path() / "story.json"; }
-
-  // Runs the editor on `script` at a screen of `screen` ("1920x1080").
-  ProgramResult edit(const std::string &script, const std::string &screen,
-                     const std::string &options = "") {
-    media_fixture::writeFile(home_.path() / "session.txt", script);
-    return run("tileron-host edit " + storyboard().string() + " --screen " + screen + " --script " +
-               (home_.path() / "session.txt").string() + " " + options);
-  }
-
-  std::string render(const std::string &name) {
-    const std::string out = (home_.path() / name).string();
-    const ProgramResult r = run("tileron-host render " + storyboard().string() + " -o " + out);
-    EXPECT_EQ(r.status, 0) << r.output;
-    return media_fixture::readFile(out);
-  }
-
-  // The render after the session equals the render of `expected` made by
-  // tileron-preset.
-  void expectRenderOf(const std::string &expected) {
-    const std::string session = render("session.y4m");
-    makeSettings(expected);
-    const std::string preset = render("preset.y4m");
-    ASSERT_FALSE(session.empty());
-    EXPECT_TRUE(session == preset) << "the session's render differs from the preset's";
+                 {"id": 3, "source": "colour:#3060C0", "length": 1}]})",
+                 kStart);
   }
 
   std::string screenshot(const std::string &name) const { return (home_.path() / name).string(); }

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <string>
 #include <sys/wait.h>
+#include <vector>
 
 #include "host_fixture.hpp"
 #include "media_fixture.hpp"
@@ -59,4 +60,49 @@ protected:
   }
 
   std::filesystem::path settingsFile() const { return home_.path() / "programs/tileron/prefs/tileron.prf"; }
+};
+
+// An editor session through `tileron-host edit --script` on the storyboard
+// story.json in the home, checked by renders of the storyboard.
+class EditorSessionTest : public ProgramTest {
+protected:
+  // Writes the storyboard (its JSON text) and the settings file made from
+  // the preset description `start`.
+  void startSession(const std::string &storyboardJson, const std::string &start) {
+    media_fixture::writeFile(storyboard(), storyboardJson);
+    makeSettings(start);
+  }
+
+  std::filesystem::path storyboard() const { return home_.path() / "story.json"; }
+
+  // Runs the editor on `script` at a screen of `screen` ("1920x1080").
+  ProgramResult edit(const std::string &script, const std::string &screen = "1920x1080",
+                     const std::string &options = "") {
+    media_fixture::writeFile(home_.path() / "session.txt", script);
+    return run("tileron-host edit " + storyboard().string() + " --screen " + screen + " --script " +
+               (home_.path() / "session.txt").string() + " " + options);
+  }
+
+  // The storyboard rendered to `name` in the home, as bytes.
+  std::string render(const std::string &name) {
+    const std::string out = (home_.path() / name).string();
+    const ProgramResult r = run("tileron-host render " + storyboard().string() + " -o " + out);
+    EXPECT_EQ(r.status, 0) << r.output;
+    return media_fixture::readFile(out);
+  }
+
+  // The render after the session equals the render of `expected` made by
+  // tileron-preset, and differs from the render of each of `unlike` (the
+  // same without one of the changes: so each change shows).
+  void expectRenderOf(const std::string &expected, const std::vector<std::string> &unlike = {}) {
+    const std::string session = render("session.y4m");
+    makeSettings(expected);
+    const std::string preset = render("preset.y4m");
+    ASSERT_FALSE(session.empty());
+    EXPECT_TRUE(session == preset) << "the session's render differs from the preset's";
+    for (const std::string &other : unlike) {
+      makeSettings(other);
+      EXPECT_FALSE(session == render("other.y4m")) << "no difference to " << other;
+    }
+  }
 };

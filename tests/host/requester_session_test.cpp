@@ -16,27 +16,19 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class RequesterSessionTest : public ProgramTest {
+class RequesterSessionTest : public EditorSessionTest {
 protected:
   void SetUp() override {
-    ProgramTest::SetUp();
-    media_fixture::writeFile(storyboard(), R"({
+    EditorSessionTest::SetUp();
+    startSession(R"({
       "format": {"width": 640, "height": 360, "rate": "25/1"},
       "input": "pattern:gradient", "length": 4,
-      "scenes": [{"id": 1, "source": "pattern:bars"}, {"id": 2, "source": "pattern:gradient"}]})");
-    makeSettings(kStart);
+      "scenes": [{"id": 1, "source": "pattern:bars"}, {"id": 2, "source": "pattern:gradient"}]})",
+                 kStart);
   }
 
-  fs::path storyboard() const { return home_.path() / "story.json"; }
   fs::path archive() const { return home_.path() / "programs/tileron/archive"; }
   std::string settings() const { return media_fixture::readFile(settingsFile()); }
-
-  // Runs the editor on `script` on a 1920 x 1080 screen.
-  ProgramResult edit(const std::string &script, const std::string &options = "") {
-    media_fixture::writeFile(home_.path() / "session.txt", script);
-    return run("tileron-host edit " + storyboard().string() + " --screen 1920x1080 --script " +
-               (home_.path() / "session.txt").string() + " " + options);
-  }
 
   // The archive folder's file names, sorted.
   std::vector<std::string> archiveFiles() const {
@@ -45,28 +37,6 @@ protected:
       names.push_back(e.path().filename().string());
     std::sort(names.begin(), names.end());
     return names;
-  }
-
-  std::string render(const std::string &name) {
-    const std::string out = (home_.path() / name).string();
-    const ProgramResult r = run("tileron-host render " + storyboard().string() + " -o " + out);
-    EXPECT_EQ(r.status, 0) << r.output;
-    return media_fixture::readFile(out);
-  }
-
-  // The render after the session equals the render of `expected` made by
-  // tileron-preset, and differs from the render of each of `unlike` (the
-  // same without one of the changes: so each change shows).
-  void expectRenderOf(const std::string &expected, const std::vector<std::string> &unlike) {
-    const std::string session = render("session.y4m");
-    makeSettings(expected);
-    const std::string preset = render("preset.y4m");
-    ASSERT_FALSE(session.empty());
-    EXPECT_TRUE(session == preset) << "the session's render differs from the preset's";
-    for (const std::string &other : unlike) {
-      makeSettings(other);
-      EXPECT_FALSE(session == render("other.y4m")) << "no difference to " << other;
-    }
   }
 
   // Part 1 shows the gradient (it changes down the frame, so a vertical
