@@ -12,6 +12,7 @@
 #include "masks/resampler.hpp"
 #include "masks/xml.hpp"
 #include "support/home_files.hpp"
+#include "support/rounding.hpp"
 #include "support/report.hpp"
 #include "vxhost/xchar.h"
 

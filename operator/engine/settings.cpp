@@ -30,6 +30,7 @@
 #include "engine/split_mask.hpp"
 #include "support/handles.hpp"
 #include "support/home_files.hpp"
+#include "support/rounding.hpp"
 #include "support/report.hpp"
 
 namespace tileron {

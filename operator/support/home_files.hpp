@@ -50,9 +50,4 @@ int renameHomeFile(const std::string &from, const std::string &to);
 // home-relative resolution take the path as it stands).
 bool staysInsideDirectory(const std::string &name);
 
-// Nearest integer with halves away from zero (-2.5 -> -3, 2.5 -> 3, -0.4 -> 0).
-// Values beyond the int range (infinities included) saturate to INT_MIN or
-// INT_MAX; NaN gives 0.
-int roundNearest(double value);
-
 } // namespace tileron

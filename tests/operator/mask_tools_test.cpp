@@ -16,9 +16,9 @@
 #include <vector>
 
 #include "host/media/png.hpp"
-#include "host_fixture.hpp"
 #include "masks/catalogue.hpp"
 #include "masks/xml.hpp"
+#include "support/sandbox.hpp"
 
 namespace {
 
@@ -87,7 +87,7 @@ std::vector<std::string> elements(const std::string &text, const char *tag) {
 
 int number(const std::string &text, const char *tag) { return std::stoi(elements(text, tag).at(0)); }
 
-class MaskTools : public HostTest {
+class MaskTools : public testing_support::Sandbox {
 protected:
   fs::path dir(const std::string &name) {
     const fs::path path = home_.path() / name;
