@@ -13,7 +13,6 @@
 namespace tileron {
 namespace {
 
-using testing_support::TempHome;
 
 constexpr xchar kCanary = 0xA5A5;
 
@@ -36,16 +35,16 @@ std::vector<std::u16string> aboutLines(std::size_t capacity, const char *tag = k
   return lines;
 }
 
-class AboutTest : public ::testing::Test {
+class AboutTest : public testing_support::Sandbox {
 protected:
-  void SetUp() override { vxhost::reset(); }
   void TearDown() override {
     resFreeStrings(moduleState().strings);
     moduleState().strings = 0;
+    Sandbox::TearDown();
   }
   // Loads a resource set "tileron" of our own: string 10 and, when given, 13.
   void loadStrings(const std::string *aboutLine) {
-    const std::filesystem::path dir = home.path() / "resources";
+    const std::filesystem::path dir = home_.path() / "resources";
     std::filesystem::create_directories(dir / "tileron");
     std::ofstream table(dir / "tileron/english.txt", std::ios::trunc);
     table << "10\tAbout\n";
@@ -56,7 +55,6 @@ protected:
     moduleState().strings = resLoadStrings("tileron");
     ASSERT_NE(moduleState().strings, 0u);
   }
-  TempHome home;
 };
 
 TEST_F(AboutTest, LinesOfTheText) {

@@ -53,11 +53,10 @@ struct StoredSettings {
   std::vector<uint8_t> bytes;
 };
 
-class EditorTest : public testing::Test {
+class EditorTest : public testing_support::Sandbox {
 protected:
   void SetUp() override {
-    vxhost::reset();
-    home_ = std::make_unique<TempHome>();
+    Sandbox::SetUp();
     namespace fs = std::filesystem;
     const fs::path masks = home() / "programs/tileron/mask";
     fs::create_directories(masks);
@@ -81,7 +80,6 @@ protected:
     settings.maskPath = kDiagonalMask;
     settings.parts[0].scene = 1;
     settings.parts[1].scene = 2;
-    vxhost::captureLog(true);
   }
 
   void TearDown() override {
@@ -91,10 +89,7 @@ protected:
     resFreeStrings(module.strings);
     resFreeImages(module.images);
     module.strings = module.images = 0;
-    vxhost::captureLog(false);
-    EXPECT_EQ(vxhost::liveImageCount(), 0);
-    EXPECT_EQ(vxhost::gui::liveCounts(), vxhost::gui::LiveCounts{});
-    home_.reset();
+    Sandbox::TearDown();
   }
 
   void useScreen(int width, int height) {
@@ -106,7 +101,6 @@ protected:
   int screenWidth() const { return vxhost::screen().width; }
   int screenHeight() const { return vxhost::screen().height; }
 
-  const std::filesystem::path &home() const { return home_->path(); }
   std::filesystem::path settingsFile() const { return home() / "programs/tileron/prefs/tileron.prf"; }
   void writeSettingsFile() { writeSettings(home(), settings); }
 
@@ -208,7 +202,6 @@ protected:
   tileron::EditorPanel panel;
 
 private:
-  std::unique_ptr<TempHome> home_;
   OperatorMessage message_{};
   std::unique_ptr<tileron::EditorRun> run_;
 };

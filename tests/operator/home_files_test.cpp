@@ -15,7 +15,6 @@ namespace tileron {
 namespace {
 
 using testing_support::ScopedEnv;
-using testing_support::TempHome;
 namespace fs = std::filesystem;
 
 std::string readAll(const fs::path &path) {
@@ -51,25 +50,21 @@ TEST(HomeFilesResolve, Cases) {
   }
 }
 
-class HomeFilesTest : public ::testing::Test {
-protected:
-  void SetUp() override { vxhost::reset(); }
-  TempHome home;
-};
+using HomeFilesTest = testing_support::Sandbox;
 
 TEST_F(HomeFilesTest, MakeDirectory) {
   EXPECT_EQ(makeHomeDirectory("/programs"), 0);
-  EXPECT_TRUE(fs::is_directory(home / "/programs"));
+  EXPECT_TRUE(fs::is_directory(home_ / "/programs"));
   EXPECT_EQ(makeHomeDirectory("/programs"), 0); // exists
   errno = 0;
   EXPECT_EQ(makeHomeDirectory("/missing/child"), -1);
   EXPECT_EQ(errno, ENOENT);
-  EXPECT_FALSE(fs::exists(home / "/missing"));
-  writeAll(home / "/plain", "x");
+  EXPECT_FALSE(fs::exists(home_ / "/missing"));
+  writeAll(home_ / "/plain", "x");
   EXPECT_EQ(makeHomeDirectory("/plain"), -1); // a file is not the directory
   // A path already holding the home is used as it is.
-  EXPECT_EQ(makeHomeDirectory((home / "/full").string()), 0);
-  EXPECT_TRUE(fs::is_directory(home / "/full"));
+  EXPECT_EQ(makeHomeDirectory((home_ / "/full").string()), 0);
+  EXPECT_TRUE(fs::is_directory(home_ / "/full"));
 }
 
 TEST_F(HomeFilesTest, OpenAndRemove) {
@@ -77,71 +72,71 @@ TEST_F(HomeFilesTest, OpenAndRemove) {
   ASSERT_NE(out, nullptr);
   std::fputs("abc", out);
   std::fclose(out);
-  EXPECT_EQ(readAll(home / "/a.bin"), "abc");
+  EXPECT_EQ(readAll(home_ / "/a.bin"), "abc");
   EXPECT_EQ(openHomeFile("/missing.bin", "rb"), nullptr);
 
   EXPECT_EQ(removeHomeFile("/a.bin"), 0);
-  EXPECT_FALSE(fs::exists(home / "/a.bin"));
+  EXPECT_FALSE(fs::exists(home_ / "/a.bin"));
   EXPECT_EQ(removeHomeFile("/a.bin"), -1);
 }
 
 TEST_F(HomeFilesTest, CopyWholeFileOverLongerDestination) {
   const std::string bytes("pre\0set\r\n\xff", 10);
-  writeAll(home / "/src.prf", bytes);
-  writeAll(home / "/dst.prf", std::string(100, 'z'));
+  writeAll(home_ / "/src.prf", bytes);
+  writeAll(home_ / "/dst.prf", std::string(100, 'z'));
   EXPECT_EQ(copyHomeFile("/src.prf", "/dst.prf"), 1);
-  EXPECT_EQ(readAll(home / "/dst.prf"), bytes);
-  EXPECT_EQ(readAll(home / "/src.prf"), bytes);
+  EXPECT_EQ(readAll(home_ / "/dst.prf"), bytes);
+  EXPECT_EQ(readAll(home_ / "/src.prf"), bytes);
 }
 
 TEST_F(HomeFilesTest, CopyFailuresAndEdges) {
   EXPECT_EQ(copyHomeFile("/missing.prf", "/dst.prf"), 0);
-  EXPECT_FALSE(fs::exists(home / "/dst.prf")); // no destination made
+  EXPECT_FALSE(fs::exists(home_ / "/dst.prf")); // no destination made
 
-  writeAll(home / "/src.prf", "data");
+  writeAll(home_ / "/src.prf", "data");
   EXPECT_EQ(copyHomeFile("/src.prf", "/no/dir/dst.prf"), 0);
 
-  writeAll(home / "/empty.prf", "");
+  writeAll(home_ / "/empty.prf", "");
   EXPECT_EQ(copyHomeFile("/empty.prf", "/empty-copy.prf"), 1);
-  EXPECT_TRUE(fs::exists(home / "/empty-copy.prf"));
-  EXPECT_EQ(fs::file_size(home / "/empty-copy.prf"), 0u);
+  EXPECT_TRUE(fs::exists(home_ / "/empty-copy.prf"));
+  EXPECT_EQ(fs::file_size(home_ / "/empty-copy.prf"), 0u);
 
   // Onto itself (once home-relative, once resolved): the file stays whole.
-  EXPECT_EQ(copyHomeFile("/src.prf", (home / "/src.prf").string()), 1);
-  EXPECT_EQ(readAll(home / "/src.prf"), "data");
+  EXPECT_EQ(copyHomeFile("/src.prf", (home_ / "/src.prf").string()), 1);
+  EXPECT_EQ(readAll(home_ / "/src.prf"), "data");
 }
 
 TEST_F(HomeFilesTest, CopyReadOnlySource) {
   if (geteuid() == 0) GTEST_SKIP() << "root may open any file for update";
-  writeAll(home / "/ro.prf", "locked");
-  fs::permissions(home / "/ro.prf", fs::perms::owner_read);
+  writeAll(home_ / "/ro.prf", "locked");
+  fs::permissions(home_ / "/ro.prf", fs::perms::owner_read);
   EXPECT_EQ(copyHomeFile("/ro.prf", "/copy.prf"), 1);
-  EXPECT_EQ(readAll(home / "/copy.prf"), "locked");
+  EXPECT_EQ(readAll(home_ / "/copy.prf"), "locked");
 }
 
 TEST_F(HomeFilesTest, ReplaceIsWholeOrNothing) {
-  writeAll(home / "/src.prf", "new bytes");
-  writeAll(home / "/dst.prf", "old");
+  writeAll(home_ / "/src.prf", "new bytes");
+  writeAll(home_ / "/dst.prf", "old");
   EXPECT_EQ(replaceHomeFile("/src.prf", "/dst.prf"), 1);
-  EXPECT_EQ(readAll(home / "/dst.prf"), "new bytes");
-  EXPECT_FALSE(fs::exists(home / "/dst.prf.tmp"));
+  EXPECT_EQ(readAll(home_ / "/dst.prf"), "new bytes");
+  EXPECT_FALSE(fs::exists(home_ / "/dst.prf.tmp"));
 
   // A source that cannot be read leaves the destination as it was, and no
   // temporary file behind.
   EXPECT_EQ(replaceHomeFile("/missing.prf", "/dst.prf"), 0);
-  EXPECT_EQ(readAll(home / "/dst.prf"), "new bytes");
-  EXPECT_FALSE(fs::exists(home / "/dst.prf.tmp"));
+  EXPECT_EQ(readAll(home_ / "/dst.prf"), "new bytes");
+  EXPECT_FALSE(fs::exists(home_ / "/dst.prf.tmp"));
 
   // A destination that cannot be replaced (a folder stands there).
-  fs::create_directory(home / "/folder.prf");
-  fs::create_directory(home / "/folder.prf/inside");
+  fs::create_directory(home_ / "/folder.prf");
+  fs::create_directory(home_ / "/folder.prf/inside");
   EXPECT_EQ(replaceHomeFile("/src.prf", "/folder.prf"), 0);
-  EXPECT_TRUE(fs::is_directory(home / "/folder.prf/inside"));
-  EXPECT_FALSE(fs::exists(home / "/folder.prf.tmp"));
+  EXPECT_TRUE(fs::is_directory(home_ / "/folder.prf/inside"));
+  EXPECT_FALSE(fs::exists(home_ / "/folder.prf.tmp"));
 }
 
 TEST_F(HomeFilesTest, NamesThatStayInsideADirectory) {
-  const std::string homeText = home.path().string();
+  const std::string homeText = home_.path().string();
   const struct {
     std::string name;
     bool inside;

@@ -30,10 +30,10 @@ using namespace testing_support;
 constexpr int kWidth = 720, kHeight = 16, kScreenWidth = 724;
 constexpr int32_t kEffectLength = 4; // fields: scene 1 (8 fields) is long enough, scene 2 (2) not
 
-class PartEditing : public testing::Test {
+class PartEditing : public testing_support::Sandbox {
 protected:
   void SetUp() override {
-    vxhost::reset();
+    Sandbox::SetUp();
     vxhost::Format format;
     format.width = kWidth;
     format.height = kHeight;
@@ -58,7 +58,7 @@ protected:
     state_.reset();
     resFreeImages(moduleState().images);
     moduleState().images = 0;
-    EXPECT_EQ(vxhost::liveImageCount(), 0);
+    Sandbox::TearDown();
   }
 
   // Resource images 500 to 507: one opaque pixel each, all of different colours.
@@ -90,7 +90,6 @@ protected:
     ASSERT_EQ(state_->workHeight, kHeight);
   }
 
-  TempHome home_;
   MaskDesc spec_;
   SettingsDesc settings_;
   std::unique_ptr<SplitMask> state_;
@@ -283,8 +282,9 @@ TEST_F(PartEditing, PreviewBarMatchesTheWholeLayerLaidOver) {
 
 // ---- stamp pictures -----------------------------------------------------------
 
-TEST(StampPicture, GreysPartsLightsTheHighlightedOneAndWhitensLineWork) {
-  vxhost::reset();
+using StampPicture = testing_support::Sandbox;
+
+TEST_F(StampPicture, GreysPartsLightsTheHighlightedOneAndWhitensLineWork) {
   {
     OpImagePtr map = allocOpImage(5, 1, OP_KIND_8);
     const uint8_t bytes[] = {255, 128, 5, 0, 19};
@@ -308,7 +308,6 @@ TEST(StampPicture, GreysPartsLightsTheHighlightedOneAndWhitensLineWork) {
     }
     EXPECT_EQ(makeStampPicture(nullptr, 0), nullptr);
   }
-  EXPECT_EQ(vxhost::liveImageCount(), 0);
 }
 
 } // namespace

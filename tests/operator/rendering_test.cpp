@@ -49,15 +49,14 @@ bool logged(const std::vector<vxhost::LogRecord> &log, int level, const char *so
   return false;
 }
 
-class Rendering : public testing::Test {
+class Rendering : public testing_support::Sandbox {
 protected:
   void SetUp() override {
-    vxhost::reset();
+    Sandbox::SetUp();
     vxhost::Format format;
     format.width = kWidth;
     format.height = kHeight;
     vxhost::setFormat(format);
-    vxhost::captureLog(true);
     vxhost::setFieldSink([this](OpImage *image) {
       output_.assign(pixels32(image), pixels32(image) + image->width * image->height);
       opFreeImage(image);
@@ -73,8 +72,7 @@ protected:
   void TearDown() override {
     EXPECT_EQ(send(OP_MSG_TEARDOWN), 0);
     vxhost::setFieldSink(nullptr);
-    vxhost::captureLog(false);
-    EXPECT_EQ(vxhost::liveImageCount(), 0);
+    Sandbox::TearDown();
   }
 
   int32_t send(uint16_t type, int32_t field = 0, uint32_t flags = 0) {
@@ -97,7 +95,6 @@ protected:
   }
   uint32_t at(int x, int y) const { return output_.at(size_t(y) * kWidth + size_t(x)); }
 
-  TempHome home_;
   MaskDesc spec_;
   SettingsDesc settings_;
   std::vector<uint32_t> output_;
