@@ -22,6 +22,7 @@ extern "C" {
 
 #include "commands.hpp"
 #include "host/media/audio.hpp"
+#include "host/images/images.hpp"
 #include "host/log/logger.hpp"
 #include "host/media/output.hpp"
 #include "host/reset.hpp"
@@ -369,9 +370,6 @@ private:
   const Plugin &plugin_;
 };
 
-struct ImageFree {
-  void operator()(OpImage *image) const { opFreeImage(image); }
-};
 
 void runRender(const HostContext &context, const RenderOptions &options) {
   // The messages below say what is wrong; FFmpeg's own would only repeat it.
@@ -434,13 +432,13 @@ void runRender(const HostContext &context, const RenderOptions &options) {
   if (plugin.send(OP_MSG_SETUP, 0) != 0)
     throw std::runtime_error("the effect could not be set up: its settings or its mask could not be used" + reports());
 
-  std::unique_ptr<OpImage, ImageFree> delivered;
+  OpImageHandle delivered;
   setFieldSink([&delivered](OpImage *image) { delivered.reset(image); });
   const int fieldHeight = format.height / 2;
   // The two fields of the frame being made, kept until both are there and
   // the writer reads them in place.
-  std::unique_ptr<OpImage, ImageFree> fields[2];
-  const auto pixelsOf = [](const std::unique_ptr<OpImage, ImageFree> &field) {
+  OpImageHandle fields[2];
+  const auto pixelsOf = [](const OpImageHandle &field) {
     return field ? reinterpret_cast<const uint32_t *>(field->pixels) : nullptr;
   };
   Progress progress(range.last - range.first + 1);

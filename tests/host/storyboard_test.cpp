@@ -21,10 +21,7 @@ using testing::HasSubstr;
 
 namespace {
 
-struct ImageFree {
-  void operator()(OpImage *image) const { opFreeImage(image); }
-};
-using Image = std::unique_ptr<OpImage, ImageFree>;
+using Image = vxhost::OpImageHandle;
 
 class StoryboardTest : public HostTest {
 protected:
