@@ -174,7 +174,7 @@ bool readStampMap(SplitMask &mask, const char *screen) {
 } // namespace
 
 int SplitMask::loadMask(bool renderMode) {
-  const std::string language = languageTag();
+  const std::string language = languageTag(module_.strings ? *module_.strings : 0);
   partCount = 0;
   barCount = 0;
   for (OpImagePtr &mask : partMask) mask.reset();

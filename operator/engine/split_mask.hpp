@@ -50,11 +50,13 @@ struct BarSegment {
 template <typename T> using PartArray = std::array<T, kMaxParts>;
 
 // What a SplitMask reads of the module that made it: the panel table its
-// preview keeps clear of and the handle of the image set holding the part
-// markers (a load may replace the set while the instance lives). Null: no
-// panels, no markers. Both outlive the instance.
+// preview keeps clear of, and the handles of the resource strings (whose
+// language the mask title is read in) and of the image set holding the part
+// markers (a load may replace either while the instance lives). Null: no
+// panels, no title, no markers. All outlive the instance.
 struct ModuleParts {
   const PanelTable *panels = nullptr;
+  const ResHandle *strings = nullptr;
   const ResHandle *images = nullptr;
 };
 

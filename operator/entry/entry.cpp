@@ -6,6 +6,7 @@
 #include "engine/split_mask.hpp"
 #include "entry/module.hpp"
 #include "masks/catalogue.hpp"
+#include "masks/mask_paths.hpp"
 #include "support/handles.hpp"
 #include "support/home_files.hpp"
 #include "support/report.hpp"
@@ -93,7 +94,7 @@ int32_t load(ModuleState &state) {
   }
   // A second load replaces the earlier catalogue too.
   freeMaskCatalogue(state.catalogue);
-  state.catalogue = buildMaskCatalogue();
+  state.catalogue = buildMaskCatalogue(languageTag(state.strings));
   if (!state.catalogue) {
     TILERON_REPORT(kLevelError, kSrcTileron);
     return -1;

@@ -11,7 +11,7 @@ ModuleState &moduleState() {
   return state;
 }
 
-ModuleParts moduleParts(const ModuleState &state) { return {&state.panels, &state.images}; }
+ModuleParts moduleParts(const ModuleState &state) { return {&state.panels, &state.strings, &state.images}; }
 
 void setPanelArea(int index, int16_t x, int16_t y, int16_t width, int16_t height) {
   if (index < 0 || index >= kPanelCount) return;

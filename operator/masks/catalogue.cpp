@@ -69,7 +69,7 @@ MaskInfo *firstMask(const MaskCatalogue &catalogue) {
 
 MaskInfo *nextMask(const MaskInfo &entry) { return static_cast<MaskInfo *>(lstNext(&entry)); }
 
-MaskCatalogue *buildMaskCatalogue() {
+MaskCatalogue *buildMaskCatalogue(const std::string &language) {
   auto *catalogue = new (std::nothrow) MaskCatalogue;
   if (catalogue == nullptr) return nullptr;
   QvDir *dir = qvOpendir(resolveHomePath(kMaskDirectory).c_str());
@@ -99,7 +99,7 @@ MaskCatalogue *buildMaskCatalogue() {
       auto *entry = new (std::nothrow) MaskInfo();
       if (entry == nullptr) continue;
       entry->path = kMaskDirectory + name;
-      if (!readMaskTitle(*entry)) {
+      if (!readMaskTitle(*entry, language)) {
         TILERON_REPORT(kLevelError, kSrcTileron);
         delete entry;
         continue;
@@ -158,8 +158,7 @@ std::unique_ptr<PackIndex> readPackIndex(const std::string &packPath) {
   return index;
 }
 
-int readMaskTitle(MaskInfo &entry) {
-  const std::string language = languageTag();
+int readMaskTitle(MaskInfo &entry, const std::string &language) {
   XmlDocumentPtr document(xmlReadFile(entry.path.c_str()));
   if (!document) {
     TILERON_REPORT(kLevelError, kSrcTileron);

@@ -63,8 +63,9 @@ struct PackIndex {
 // listed mask that cannot be read, has no name element, does not hold
 // exactly one splitscreen element, or whose line would leave the mask
 // directory is left out; each is reported. Returns the new catalogue, or null
-// (reported) when the mask directory cannot be read. Free with freeMaskCatalogue.
-MaskCatalogue *buildMaskCatalogue();
+// (reported) when the mask directory cannot be read. Titles are read in
+// `language` (a languageTag). Free with freeMaskCatalogue.
+MaskCatalogue *buildMaskCatalogue(const std::string &language);
 
 // Releases the catalogue and everything it holds; null is ignored.
 void freeMaskCatalogue(MaskCatalogue *catalogue);
@@ -82,10 +83,10 @@ std::unique_ptr<PackIndex> readPackIndex(const std::string &packPath);
 bool readPackIndexItem(std::FILE *file, std::string &item);
 
 // Sets entry.title from the mask file at entry.path: the first name element's
-// text in the current language; else (reported at level 6) its english text;
+// text in `language` (a languageTag); else (reported at level 6) its english text;
 // else "No name". Returns 1, or 0 when the file cannot be read (reported),
 // does not hold exactly one splitscreen element, or has no name element.
-int readMaskTitle(MaskInfo &entry);
+int readMaskTitle(MaskInfo &entry, const std::string &language);
 
 // Sets entry.thumbnail to the stamp picture of the mask file's stamp map (the
 // last stamp element with a file name wins; none leaves no thumbnail).

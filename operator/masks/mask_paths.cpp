@@ -2,7 +2,6 @@
 
 #include <cstdint>
 
-#include "entry/module.hpp"
 #include "support/home_files.hpp"
 #include "vxhost/orvexares.h"
 #include "vxhost/txlib.h"
@@ -18,8 +17,8 @@ constexpr int32_t kLanguageString = 20;
 
 bool staysInMaskDirectory(const std::string &name) { return staysInsideDirectory(name); }
 
-std::string languageTag() {
-  const xchar *name = resGetString(moduleState().strings, kLanguageString);
+std::string languageTag(ResHandle strings) {
+  const xchar *name = resGetString(strings, kLanguageString);
   if (name == nullptr) return {};
   std::string tag(3 * static_cast<std::size_t>(xcslen(name)) + 1, '\0');
   tag.resize(static_cast<std::size_t>(xscpy(tag.data(), name)));

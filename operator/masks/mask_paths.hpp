@@ -8,6 +8,7 @@
 
 #include "masks/xml.hpp"
 #include "support/handles.hpp"
+#include "vxhost/orvexares.h"
 
 namespace tileron {
 
@@ -21,7 +22,7 @@ bool staysInMaskDirectory(const std::string &name);
 // The current language's element name ("english", "deutsch"): resource
 // string 20 of the operator's strings in 8-bit text; empty when the strings
 // are not loaded.
-std::string languageTag();
+std::string languageTag(ResHandle strings);
 
 // The 8-bit image `name` of the mask directory (txGetOpImageFile mode 1), or
 // null when the name leaves the directory or the file cannot be read.

@@ -70,7 +70,7 @@ protected:
 
   void build() {
     freeMaskCatalogue(catalogue_);
-    catalogue_ = buildMaskCatalogue();
+    catalogue_ = buildMaskCatalogue(languageTag(moduleState().strings));
     ASSERT_NE(catalogue_, nullptr);
   }
   Listing listing() const {
@@ -123,7 +123,7 @@ TEST_F(Catalogue, EmptyOrMissingMaskDirectory) {
   build();
   EXPECT_TRUE(listing().empty());
   fs::remove_all(maskDir());
-  EXPECT_EQ(buildMaskCatalogue(), nullptr);
+  EXPECT_EQ(buildMaskCatalogue(languageTag(moduleState().strings)), nullptr);
   EXPECT_EQ(reports().first, 1);
 }
 

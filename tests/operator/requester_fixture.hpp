@@ -18,6 +18,7 @@
 
 #include "bar/bar_style.hpp"
 #include "masks/catalogue.hpp"
+#include "masks/mask_paths.hpp"
 #include "masks/mask_selector.hpp"
 #include "operator/editor_fixture.hpp"
 
@@ -33,7 +34,7 @@ class RequesterTest : public EditorTest {
 protected:
   void SetUp() override {
     EditorTest::SetUp();
-    tileron::moduleState().catalogue = tileron::buildMaskCatalogue();
+    tileron::moduleState().catalogue = tileron::buildMaskCatalogue(tileron::languageTag(tileron::moduleState().strings));
     ASSERT_NE(tileron::moduleState().catalogue, nullptr);
     std::filesystem::create_directories(archive());
   }

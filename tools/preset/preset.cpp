@@ -98,7 +98,7 @@ void makePreset(const PresetDescription &description, const std::string &source,
       vxhost::setScene(part.scene, picture);
 
   {
-    SplitMask editor;
+    SplitMask editor(moduleParts(moduleState()));
     const vxhost::Screen &screen = vxhost::screen();
     // The editor falls back to the default mask when the one asked for does
     // not load; a preset must name the mask it was asked for.
@@ -141,7 +141,7 @@ PresetDescription scenePerPart(const std::string &maskPath, const std::string &s
   int parts = 0;
   {
     Workshop workshop(home);
-    SplitMask state;
+    SplitMask state(moduleParts(moduleState()));
     state.maskPath = maskPath;
     const vxhost::Screen &screen = vxhost::screen();
     if (!state.setGeometry(screen.width, screen.height, false, false) || !state.loadMask(false))
@@ -163,7 +163,7 @@ PresetDescription readPreset(const fs::path &file, const fs::path &home) {
   Workshop workshop(home);
   vxhost::writeFileAtomically(workshop.settingsFile(), bytes);
 
-  SplitMask state;
+  SplitMask state(moduleParts(moduleState()));
   const vxhost::Screen &screen = vxhost::screen();
   if (!state.setGeometry(screen.width, screen.height, false, false))
     throw std::runtime_error("the host gave no picture format" + Workshop::reports());
