@@ -86,7 +86,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   else
     std::filesystem::remove(extra);
 
-  tileron::MaskCatalogue *catalogue = tileron::buildMaskCatalogue(tileron::languageTag(tileron::moduleState().strings));
+  tileron::MaskCatalogue *catalogue =
+      tileron::buildMaskCatalogue(tileron::languageTag(tileron::moduleState().strings));
   if (catalogue == nullptr) fuzzing::fail("no catalogue for a readable mask directory");
   if (std::filesystem::exists(home / tileron::kPackIndexTemporary))
     fuzzing::fail("the deciphered index was left behind");

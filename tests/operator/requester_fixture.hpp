@@ -34,7 +34,8 @@ class RequesterTest : public EditorTest {
 protected:
   void SetUp() override {
     EditorTest::SetUp();
-    tileron::moduleState().catalogue = tileron::buildMaskCatalogue(tileron::languageTag(tileron::moduleState().strings));
+    tileron::ModuleState &module = tileron::moduleState();
+    module.catalogue = tileron::buildMaskCatalogue(tileron::languageTag(module.strings));
     ASSERT_NE(tileron::moduleState().catalogue, nullptr);
     std::filesystem::create_directories(archive());
   }
