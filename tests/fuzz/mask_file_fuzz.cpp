@@ -61,7 +61,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     fuzzing::writeBytes(home / "/programs/tileron/prefs/tileron.prf", settings.data(),
                         settings.size());
     for (bool renderMode : {false, true}) {
-      tileron::SplitMask state;
+      tileron::SplitMask state(tileron::moduleParts(tileron::moduleState()));
       state.workWidth = uint16_t(video.width);
       state.workHeight = uint16_t(video.height / 2);
       state.pixelAspect = int16_t(video.pixelAspect);

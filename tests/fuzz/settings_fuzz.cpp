@@ -57,16 +57,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   fuzzing::writeBytes(file, data, size);
 
   {
-    tileron::SplitMask state;
+    tileron::SplitMask state(tileron::moduleParts(tileron::moduleState()));
     state.loadLastMaskPath();
   }
   {
-    tileron::SplitMask first;
+    tileron::SplitMask first(tileron::moduleParts(tileron::moduleState()));
     loadFixtureMask(first);
     if (first.applySavedSettings() == 1) {
       if (first.saveSettings() != 1) fuzzing::fail("settings not saved");
       const std::vector<uint8_t> saved = readSettings();
-      tileron::SplitMask second;
+      tileron::SplitMask second(tileron::moduleParts(tileron::moduleState()));
       loadFixtureMask(second);
       if (second.applySavedSettings() != 1) fuzzing::fail("saved settings not read back");
       if (second.saveSettings() != 1) fuzzing::fail("settings not saved again");

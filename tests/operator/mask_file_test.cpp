@@ -60,7 +60,7 @@ TEST_F(MaskFile, BoxesAreScaledToTheWorkingSize) {
   desc.stamp = GreyImage(40, 24, 1);
 
   for (bool renderMode : {false, true}) {
-    SplitMask state;
+    SplitMask state(moduleParts(moduleState()));
     shapeState(state);
     state.maskPath = testing_support::writeMask(home(), desc);
     ASSERT_EQ(state.loadMask(renderMode), 1);
@@ -114,7 +114,7 @@ TEST_F(MaskFile, BarsFollowThePixelAspect) {
       {889, true, 56, 100, -56, 575},
   };
   for (const Case &c : cases) {
-    SplitMask state;
+    SplitMask state(moduleParts(moduleState()));
     shapeState(state, c.aspect);
     state.maskPath = path;
     ASSERT_EQ(state.loadMask(c.renderMode), 1);
@@ -139,7 +139,7 @@ TEST_F(MaskFile, MissingElementsTakeTheirDefaults) {
   const std::string path = writeXml("plain.xml", xml);
 
   for (bool renderMode : {false, true}) {
-    SplitMask state;
+    SplitMask state(moduleParts(moduleState()));
     shapeState(state);
     state.maskPath = path;
     ASSERT_EQ(state.loadMask(renderMode), 1);
@@ -181,7 +181,7 @@ TEST_F(MaskFile, TitleComesFromTheFirstNameInTheLanguage) {
                         "<name><english>Two</english><english>Second</english></name>"
                         "<name><english>Third</english></name>"
                         "<part><filename>t.png</filename></part></splitscreen>");
-  SplitMask state;
+  SplitMask state(moduleParts(moduleState()));
   shapeState(state);
   state.maskPath = path;
   ASSERT_EQ(state.loadMask(false), 1);
@@ -200,7 +200,7 @@ TEST_F(MaskFile, NotExactlyOneSplitscreenGivesAnEmptyMask) {
   for (const std::string &xml :
        {"<splitscreen>" + part + "</splitscreen><splitscreen>" + part + "</splitscreen>",
         "<mask>" + part + "</mask>"}) {
-    SplitMask state;
+    SplitMask state(moduleParts(moduleState()));
     shapeState(state);
     // What an earlier load held is cleared.
     state.maskPath = writeXml("s.xml", "<splitscreen>" + part + "</splitscreen>");
@@ -238,7 +238,7 @@ TEST_F(MaskFile, UnreadableFilesFailTheLoad) {
        "<part><filename>ok.png</filename></part><stamp><filename>../outside.png</filename></stamp>", 1},
   };
   for (const Case &c : cases) {
-    SplitMask state;
+    SplitMask state(moduleParts(moduleState()));
     shapeState(state);
     state.maskPath = writeXml("bad.xml", "<splitscreen>" + c.xml + "</splitscreen>");
     EXPECT_EQ(state.loadMask(false), 0) << c.what;
@@ -247,7 +247,7 @@ TEST_F(MaskFile, UnreadableFilesFailTheLoad) {
     EXPECT_EQ(stateErrors(), 1) << c.what;
   }
 
-  SplitMask state;
+  SplitMask state(moduleParts(moduleState()));
   shapeState(state);
   state.maskPath = "/programs/tileron/mask/absent.xml";
   EXPECT_EQ(state.loadMask(false), 0);
@@ -261,7 +261,7 @@ TEST_F(MaskFile, SurplusPartsAndBarsAreIgnored) {
     xml += "<part><filename>p.png</filename><centerx>" + std::to_string(i) + "</centerx></part>";
   for (int b = 0; b < 25; ++b) xml += "<bar><left>" + std::to_string(b) + "</left></bar>";
   xml += "</splitscreen>";
-  SplitMask state;
+  SplitMask state(moduleParts(moduleState()));
   shapeState(state);
   state.maskPath = writeXml("many.xml", xml);
   ASSERT_EQ(state.loadMask(false), 1);
@@ -281,7 +281,7 @@ TEST_F(MaskFile, PartWithoutShapeKeepsItsSlotButNoMask) {
                  "<stamp><filename>wide.png</filename></stamp>"
                  "<stamp><filename>late.png</filename></stamp></splitscreen>");
   writeShape("late.png", 20, 10);
-  SplitMask state;
+  SplitMask state(moduleParts(moduleState()));
   shapeState(state);
   state.maskPath = path;
   ASSERT_EQ(state.loadMask(false), 1);
@@ -306,7 +306,7 @@ TEST_F(MaskFile, NumbersAreReadLikeAtoi) {
       "n.xml", "<splitscreen><part><filename>n.png</filename>"
                "<centerx>  +42px</centerx><centery>abc</centery><width>99999999999</width>"
                "<height>-99999999999</height><scale>70000</scale></part></splitscreen>");
-  SplitMask state;
+  SplitMask state(moduleParts(moduleState()));
   shapeState(state);
   state.maskPath = path;
   ASSERT_EQ(state.loadMask(false), 1);

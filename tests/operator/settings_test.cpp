@@ -48,7 +48,7 @@ protected:
 };
 
 TEST_F(Settings, WrittenFileHasTheDocumentedLayout) {
-  SplitMask state;
+  SplitMask state(moduleParts(moduleState()));
   shapeState(state, 720, 576, 2);
   state.maskPath = kMask;
   state.barWidth = 9;
@@ -98,7 +98,7 @@ TEST_F(Settings, WrittenFileHasTheDocumentedLayout) {
 }
 
 TEST_F(Settings, WrittenFileMatchesAnIndependentEncoding) {
-  SplitMask state;
+  SplitMask state(moduleParts(moduleState()));
   shapeState(state, 720, 576, 3);
   state.maskPath = kMask;
   state.barWidth = -3;
@@ -136,7 +136,7 @@ TEST_F(Settings, WrittenFileMatchesAnIndependentEncoding) {
 }
 
 TEST_F(Settings, RoundTripAtAnotherWorkingSize) {
-  SplitMask editor;
+  SplitMask editor(moduleParts(moduleState()));
   shapeState(editor, 720, 576, 3);
   editor.maskPath = kMask;
   editor.barWidth = 12;
@@ -148,7 +148,7 @@ TEST_F(Settings, RoundTripAtAnotherWorkingSize) {
   editor.barStyle.paletteIndex = 4;
   ASSERT_EQ(editor.saveSettings(), 1);
 
-  SplitMask render;
+  SplitMask render(moduleParts(moduleState()));
   shapeState(render, 360, 288, 3);
   render.partMaskScale[0] = 50;
   ASSERT_EQ(render.loadLastMaskPath(), 1);
@@ -187,13 +187,13 @@ TEST_F(Settings, OffsetsComeBackConvertedToTheWorkingSize) {
   for (const Case &c : cases) {
     SCOPED_TRACE(testing::Message() << c.x << "," << c.y << " at " << c.savedWidth << "x" << c.savedHeight
                                     << " applied at " << c.width << "x" << c.height);
-    SplitMask editor;
+    SplitMask editor(moduleParts(moduleState()));
     shapeState(editor, c.savedWidth, c.savedHeight, 1);
     editor.maskPath = kMask;
     editor.partOffsetX[0] = int16_t(c.x);
     editor.partOffsetY[0] = int16_t(c.y);
     ASSERT_EQ(editor.saveSettings(), 1);
-    SplitMask render;
+    SplitMask render(moduleParts(moduleState()));
     shapeState(render, c.width, c.height, 1);
     ASSERT_EQ(render.applySavedSettings(), 1);
     EXPECT_EQ(render.partOffsetX[0], c.expectedX);
@@ -215,7 +215,7 @@ TEST_F(Settings, StoredScaleIsRelativeToTheMaskAndLimited) {
   desc.maskPath = kMask;
   for (size_t i = 0; i < std::size(cases); ++i) desc.parts[i].relativeScale = cases[i].stored;
   writeSettings(desc);
-  SplitMask state;
+  SplitMask state(moduleParts(moduleState()));
   shapeState(state, 720, 576, 6);
   for (size_t i = 0; i < std::size(cases); ++i) state.partMaskScale[i] = cases[i].maskScale;
   ASSERT_EQ(state.applySavedSettings(), 1);
@@ -229,7 +229,7 @@ TEST_F(Settings, CurrentPartOutsideTheMaskBecomesZero) {
     desc.maskPath = kMask;
     desc.currentPart = stored;
     writeSettings(desc);
-    SplitMask state;
+    SplitMask state(moduleParts(moduleState()));
     shapeState(state, 720, 576, 3);
     ASSERT_EQ(state.applySavedSettings(), 1);
     EXPECT_EQ(state.currentPart, stored == 2 ? 2 : 0) << "stored " << stored;
@@ -251,7 +251,7 @@ TEST_F(Settings, HostileValuesAreMadeSafe) {
   desc.barStyle = styleBytes(style);
   writeSettings(desc);
 
-  SplitMask state;
+  SplitMask state(moduleParts(moduleState()));
   shapeState(state, 720, 576, 4);
   ASSERT_EQ(state.applySavedSettings(), 1);
   EXPECT_EQ(state.partOffsetX[0], 0);
@@ -290,7 +290,7 @@ TEST_F(Settings, FileCutInsideRecordSixKeepsWhatCameBefore) {
   bytes.resize(kRecords + 6 * kRecordSize + 10);
   writeBytes(settingsFile(), bytes);
 
-  SplitMask state;
+  SplitMask state(moduleParts(moduleState()));
   shapeState(state, 720, 576, 10);
   EXPECT_EQ(state.applySavedSettings(), 0);
   EXPECT_EQ(stateErrors(), 1);
@@ -319,7 +319,7 @@ TEST_F(Settings, EveryShortLengthFailsCleanly) {
   // From the whole file down to nothing, one byte shorter each time.
   for (size_t length = full.size() + 1; length-- > 0;) {
     fs::resize_file(settingsFile(), length);
-    SplitMask state;
+    SplitMask state(moduleParts(moduleState()));
     shapeState(state, 720, 576, 2);
     const bool namesMask = length >= 8 + kPathLength;
     ASSERT_EQ(state.loadLastMaskPath(), namesMask ? 1 : 0) << length;
@@ -349,7 +349,7 @@ TEST_F(Settings, DamagedHeadChangesNothing) {
     std::vector<uint8_t> bytes = good;
     std::memcpy(&bytes[c.offset], &c.value, 4);
     writeBytes(settingsFile(), bytes);
-    SplitMask state;
+    SplitMask state(moduleParts(moduleState()));
     shapeState(state, 720, 576, 2);
     state.maskPath = "/programs/tileron/mask/before.xml";
     EXPECT_EQ(state.loadLastMaskPath(), 0) << c.what;
@@ -368,13 +368,13 @@ TEST_F(Settings, PathWithoutZeroByteEndsAtItsLength) {
   std::vector<uint8_t> bytes = testing_support::settingsBytes(desc);
   bytes[8 + kPathLength - 1] = 'x';
   writeBytes(settingsFile(), bytes);
-  SplitMask state;
+  SplitMask state(moduleParts(moduleState()));
   ASSERT_EQ(state.loadLastMaskPath(), 1);
   EXPECT_EQ(state.maskPath, std::string(kMask) + "x");
 }
 
 TEST_F(Settings, MissingFileIsSilent) {
-  SplitMask state;
+  SplitMask state(moduleParts(moduleState()));
   shapeState(state, 720, 576, 2);
   EXPECT_EQ(state.loadLastMaskPath(), 0);
   EXPECT_EQ(state.applySavedSettings(), 0);
@@ -383,7 +383,7 @@ TEST_F(Settings, MissingFileIsSilent) {
 }
 
 TEST_F(Settings, NothingIsWrittenWithoutAMaskPath) {
-  SplitMask state;
+  SplitMask state(moduleParts(moduleState()));
   shapeState(state, 720, 576, 2);
   EXPECT_EQ(state.saveSettings(), 0);
   EXPECT_FALSE(fs::exists(settingsFile()));
@@ -398,7 +398,7 @@ TEST_F(Settings, FailedWriteKeepsTheStoredFile) {
   const std::vector<uint8_t> stored = readBytes(settingsFile());
   const fs::path temp = settingsFile().string() + ".tmp";
 
-  SplitMask state;
+  SplitMask state(moduleParts(moduleState()));
   shapeState(state, 720, 576, 2);
   state.maskPath = "/programs/tileron/mask/other.xml";
   state.barWidth = 1;
@@ -422,7 +422,7 @@ TEST_F(Settings, FailedWriteKeepsTheStoredFile) {
 }
 
 TEST_F(Settings, CopyMakesAByteCopy) {
-  SplitMask state;
+  SplitMask state(moduleParts(moduleState()));
   shapeState(state, 720, 576, 2);
   state.maskPath = kMask;
   ASSERT_EQ(state.saveSettings(), 1);

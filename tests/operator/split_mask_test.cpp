@@ -59,7 +59,7 @@ protected:
 };
 
 TEST_F(SplitMaskTest, ConstructionSetsTheDefaults) {
-  SplitMask state;
+  SplitMask state(moduleParts(moduleState()));
   EXPECT_EQ(state.renderReady, 0);
   EXPECT_TRUE(state.maskPath.empty());
   EXPECT_EQ(state.barWidth, 6);
@@ -93,7 +93,7 @@ TEST_F(SplitMaskTest, GeometryKeepsThePreviewOnAnEvenColumn) {
       {714, 0, false, 720, 576, -4},
   };
   for (const Case &c : cases) {
-    SplitMask state;
+    SplitMask state(moduleParts(moduleState()));
     ASSERT_TRUE(state.setGeometry(c.maxWidth, c.maxHeight, c.renderMode, false));
     EXPECT_EQ(state.workWidth, c.workWidth) << c.maxWidth;
     EXPECT_EQ(state.workHeight, c.workHeight) << c.maxWidth;
@@ -112,7 +112,7 @@ TEST_F(SplitMaskTest, GeometryTakesTheAspectItIsTold) {
   screen.videoMonitor = true;
   vxhost::setScreen(screen);
 
-  SplitMask render;
+  SplitMask render(moduleParts(moduleState()));
   ASSERT_TRUE(render.setGeometry(720, 576, true, false));
   EXPECT_EQ(render.pixelAspect, 1094);
   EXPECT_EQ(render.monitorWidth, 720);
@@ -121,7 +121,7 @@ TEST_F(SplitMaskTest, GeometryTakesTheAspectItIsTold) {
   ASSERT_TRUE(monitorAspect.setGeometry(720, 576, true, true));
   EXPECT_EQ(monitorAspect.pixelAspect, 900);
   // The editor converts to the screen's pixels and keeps their aspect.
-  SplitMask editor;
+  SplitMask editor(moduleParts(moduleState()));
   ASSERT_TRUE(editor.setGeometry(1920, 1080, false, false));
   EXPECT_EQ(editor.pixelAspect, 900);
   EXPECT_EQ(editor.workHeight, 1080);
@@ -136,7 +136,7 @@ TEST_F(SplitMaskTest, RenderSetUpBuildsAFrameHighBarLayer) {
   for (const Case &c : cases) {
     vxhost::setFormat({720, 576, c.aspect});
     writeSettings(writeDefaultMask());
-    SplitMask state;
+    SplitMask state(moduleParts(moduleState()));
     ASSERT_TRUE(state.setupRender(720, 576, false)) << c.aspect;
     EXPECT_EQ(state.renderReady, 1);
     EXPECT_EQ(state.workWidth, 720);
@@ -161,12 +161,12 @@ TEST_F(SplitMaskTest, MonitorCopyOnlyForAnEditorWithAMonitor) {
   vxhost::setScreen(screen);
   writeSettings(writeDefaultMask());
   {
-    SplitMask render;
+    SplitMask render(moduleParts(moduleState()));
     ASSERT_TRUE(render.setupRender(720, 576, false));
     EXPECT_EQ(render.monitorWidth, 720);
     EXPECT_EQ(render.monitorImage, nullptr);
   }
-  SplitMask editor;
+  SplitMask editor(moduleParts(moduleState()));
   ASSERT_TRUE(editor.setupEditor(nullptr, 1920, 1080, 100));
   ASSERT_NE(editor.monitorImage, nullptr);
   EXPECT_EQ(editor.monitorImage->width, 720);
@@ -175,7 +175,7 @@ TEST_F(SplitMaskTest, MonitorCopyOnlyForAnEditorWithAMonitor) {
 
 TEST_F(SplitMaskTest, EditorSetUpBuildsThePreview) {
   writeDefaultMask();
-  SplitMask state;
+  SplitMask state(moduleParts(moduleState()));
   ASSERT_TRUE(state.setupEditor(nullptr, 1920, 1080, 100));
   EXPECT_EQ(state.maskPath, kDefaultMaskPath); // no settings file, no path given
   EXPECT_EQ(state.effectLength, 100);
@@ -201,7 +201,7 @@ TEST_F(SplitMaskTest, EditorSetUpBuildsThePreview) {
 TEST_F(SplitMaskTest, EditorFallsBackToTheDefaultMask) {
   writeDefaultMask();
   writeSettings("/programs/tileron/mask/gone.xml", 6, -1);
-  SplitMask state;
+  SplitMask state(moduleParts(moduleState()));
   ASSERT_TRUE(state.setupEditor("/programs/tileron/mask/chosen.xml", 1920, 1080, 0));
   EXPECT_EQ(state.maskPath, kDefaultMaskPath);
   EXPECT_EQ(state.currentPart, 0);
@@ -213,7 +213,7 @@ TEST_F(SplitMaskTest, EditorFallsBackToTheDefaultMask) {
 
 TEST_F(SplitMaskTest, StoredBarWidthOfMinusOneStillDrawsThePreview) {
   writeSettings(writeDefaultMask(), -1);
-  SplitMask state;
+  SplitMask state(moduleParts(moduleState()));
   ASSERT_TRUE(state.setupEditor(nullptr, 1920, 1080, 0));
   EXPECT_EQ(state.barWidth, -1);
   // The preview holds the input with the parts laid on (both have no
@@ -252,7 +252,7 @@ TEST_F(SplitMaskTest, EverySetUpPathRestoresThePointer) {
       vxhost::setInput(nullptr);
     vxhost::callCounts() = {};
     {
-      SplitMask state;
+      SplitMask state(moduleParts(moduleState()));
       const bool ok = c.editor ? state.setupEditor(nullptr, 1920, 1080, 0)
                                : state.setupRender(720, 576, false);
       EXPECT_EQ(ok, c.succeeds) << c.what;
@@ -267,7 +267,7 @@ TEST_F(SplitMaskTest, OnlyASetUpEditorStoresItsSettings) {
   const std::vector<uint8_t> stored = readBytes(settingsFile());
 
   {
-    SplitMask render;
+    SplitMask render(moduleParts(moduleState()));
     ASSERT_TRUE(render.setupRender(720, 576, false));
     render.barWidth = 11;
   }
@@ -275,7 +275,7 @@ TEST_F(SplitMaskTest, OnlyASetUpEditorStoresItsSettings) {
 
   vxhost::setInput(nullptr);
   {
-    SplitMask failed;
+    SplitMask failed(moduleParts(moduleState()));
     ASSERT_FALSE(failed.setupEditor(nullptr, 1920, 1080, 0));
     failed.barWidth = 12;
   }
@@ -286,11 +286,11 @@ TEST_F(SplitMaskTest, OnlyASetUpEditorStoresItsSettings) {
 
   setInput();
   {
-    SplitMask editor;
+    SplitMask editor(moduleParts(moduleState()));
     ASSERT_TRUE(editor.setupEditor(nullptr, 1920, 1080, 0));
     editor.barWidth = 13;
   }
-  SplitMask reader;
+  SplitMask reader(moduleParts(moduleState()));
   ASSERT_EQ(reader.loadLastMaskPath(), 1);
   EXPECT_EQ(reader.maskPath, mask);
   ASSERT_EQ(reader.applySavedSettings(), 1);
@@ -301,14 +301,14 @@ TEST_F(SplitMaskTest, FailedEditorWithoutSettingsWritesNoFile) {
   vxhost::setInput(nullptr);
   writeDefaultMask();
   {
-    SplitMask state;
+    SplitMask state(moduleParts(moduleState()));
     ASSERT_FALSE(state.setupEditor(nullptr, 1920, 1080, 0));
   }
   EXPECT_FALSE(fs::exists(settingsFile()));
 }
 
 TEST_F(SplitMaskTest, BarSwatchIsRebuiltOrKept) {
-  SplitMask state;
+  SplitMask state(moduleParts(moduleState()));
   state.makeBarSwatch();
   ASSERT_NE(state.barSwatch, nullptr);
   EXPECT_EQ(state.barSwatch->width, 50);
