@@ -158,12 +158,20 @@ std::unique_ptr<PackIndex> readPackIndex(const std::string &packPath) {
   return index;
 }
 
-int readMaskTitle(MaskInfo &entry, const std::string &language) {
+namespace {
+
+// The mask file of `entry`, read whole; null (reported) when it cannot be read.
+XmlDocumentPtr readMaskDocument(const MaskInfo &entry) {
   XmlDocumentPtr document(xmlReadFile(entry.path.c_str()));
-  if (!document) {
-    TILERON_REPORT(kLevelError, kSrcTileron);
-    return 0;
-  }
+  if (!document) TILERON_REPORT(kLevelError, kSrcTileron);
+  return document;
+}
+
+} // namespace
+
+int readMaskTitle(MaskInfo &entry, const std::string &language) {
+  const XmlDocumentPtr document = readMaskDocument(entry);
+  if (!document) return 0;
   // Not exactly one mask in the file: the loader would load it as an empty
   // mask, so it is no choice to offer.
   XmlElementListPtr screens;
@@ -184,11 +192,8 @@ int readMaskTitle(MaskInfo &entry, const std::string &language) {
 }
 
 int readMaskStamp(MaskInfo &entry) {
-  XmlDocumentPtr document(xmlReadFile(entry.path.c_str()));
-  if (!document) {
-    TILERON_REPORT(kLevelError, kSrcTileron);
-    return 0;
-  }
+  const XmlDocumentPtr document = readMaskDocument(entry);
+  if (!document) return 0;
   XmlElementListPtr screens;
   const char *screen = onlyScreen(*document, screens);
   if (screen == nullptr) return 1;
