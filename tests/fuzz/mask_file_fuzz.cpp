@@ -4,17 +4,21 @@
 // (1 x 200), dot.png (1 x 1) and colour.png (6 x 4 RGBA); the settings file
 // points at the fuzzed mask and gives parts 0 and 1 a scene. Each input is
 // loaded in both modes directly, then through render set-ups (wide pixels;
-// narrow pixels at an odd size) and an editor set-up.
+// narrow pixels at an odd size) and an editor set-up. The mask and the
+// settings file are memory files; the pictures are decoded once.
 #include <string>
 #include <vector>
 
 #include "effect_runs.hpp"
 #include "fuzz_env.hpp"
+#include "memory_files.hpp"
 #include "operator/fixtures/mask_fixture.hpp"
 
 namespace {
 
 constexpr const char *kMaskPath = "/programs/tileron/mask/fuzz.xml";
+constexpr const char *kSettingsPath = "/programs/tileron/prefs/tileron.prf";
+constexpr const char *kSettingsTemporary = "/programs/tileron/prefs/.tileron.prf.tmp";
 std::vector<uint8_t> settings;
 
 void writeFixtures() {
@@ -47,19 +51,21 @@ void writeFixtures() {
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***) {
-  fuzzing::FuzzHome::get();
+  fuzzing::FuzzHome &home = fuzzing::FuzzHome::get();
   writeFixtures();
+  for (const char *path : {kMaskPath, kSettingsPath, kSettingsTemporary})
+    fuzzing::keepInMemory(home / path);
+  fuzzing::logToMemory();
   return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   fuzzing::FuzzHome &home = fuzzing::FuzzHome::get();
-  fuzzing::writeBytes(home / kMaskPath, data, size);
+  fuzzing::writeMemoryFile(home / kMaskPath, data, size);
 
   for (const fuzzing::VideoFormat &video : {fuzzing::kWide, fuzzing::kNarrowOdd}) {
     fuzzing::prepareHost(video);
-    fuzzing::writeBytes(home / "/programs/tileron/prefs/tileron.prf", settings.data(),
-                        settings.size());
+    fuzzing::writeMemoryFile(home / kSettingsPath, settings.data(), settings.size());
     for (bool renderMode : {false, true}) {
       tileron::SplitMask state;
       state.workWidth = uint16_t(video.width);
