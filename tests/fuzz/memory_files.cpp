@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -32,18 +33,20 @@ namespace {
 
 // Memory paths and their bytes; nullopt: the path is a memory path whose file
 // does not exist.
-std::map<std::string, std::optional<std::string>> &memoryFiles() {
-  static std::map<std::string, std::optional<std::string>> files;
+std::map<std::string, std::optional<std::string>, std::less<>> &memoryFiles() {
+  static std::map<std::string, std::optional<std::string>, std::less<>> files;
   return files;
 }
 
-std::string key(const std::filesystem::path &path) { return path.lexically_normal().string(); }
+// Paths are compared as the readers spell them (the home followed by the
+// home-relative path), without normalising: every fopen of the run comes
+// through here.
+std::string key(const std::filesystem::path &path) { return path.string(); }
 
 std::optional<std::string> *find(const char *path) {
   if (path == nullptr) return nullptr;
   auto &files = memoryFiles();
-  if (files.empty()) return nullptr;
-  const auto it = files.find(key(path));
+  const auto it = files.find(path);
   return it == files.end() ? nullptr : &it->second;
 }
 
