@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include <CLI/CLI.hpp>
 
@@ -16,14 +17,19 @@ struct HostContext {
 
 // Sets VXHOME for the plug-in: the environment's VXHOME when set and not
 // empty, else vxhost::defaultHome(); made when missing. A home without mask
-// packs gets the bundled library (installBundledMasks). Returns the home.
-// Throws std::runtime_error when it cannot be made or written.
+// packs gets the bundled library (vxhost::installBundledMasks). Returns the
+// home. Throws std::runtime_error when it cannot be made or written.
 std::filesystem::path setUpHome();
 
-// Installs the bundled mask library (data/masks) into the home's mask
-// folder when it holds no pack index yet, keeping files already there, and
-// says so on standard error. Returns the number of packs installed.
-int installBundledMasks(const std::filesystem::path &home);
+// The program `name` of the build that sits beside this one.
+std::filesystem::path siblingProgram(const std::string &name);
+
+// Runs `program` with `arguments` and waits for it: its standard output
+// goes to `output` when given, else it is dropped; its standard error is
+// ours unless `quiet`. Returns its exit status (-1 when it did not exit
+// normally). Throws std::runtime_error when it cannot be started.
+int runProgram(const std::filesystem::path &program, const std::vector<std::string> &arguments,
+               std::string *output = nullptr, bool quiet = false);
 
 // `masks`: runs tileron-masks (list, sheet, install) with the arguments that follow.
 void addMasksCommand(CLI::App &app, HostContext &context);

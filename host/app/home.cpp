@@ -1,16 +1,77 @@
-#include <cstdlib>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <stdexcept>
+#include <system_error>
 
 #include "commands.hpp"
 #include "host/control.hpp"
+#include "host/support/user_home.hpp"
+
+extern char **environ;
 
 namespace vxhost::app {
 
-std::filesystem::path setUpHome() {
-  const char *env = std::getenv("VXHOME");
-  const std::filesystem::path home = env && *env ? std::filesystem::path(env) : defaultHome();
+namespace fs = std::filesystem;
+
+fs::path setUpHome() {
+  const fs::path home = userHome();
   setHome(home);
-  installBundledMasks(home);
+  installBundledMasks(home, "tileron-host");
   return home;
+}
+
+fs::path siblingProgram(const std::string &name) {
+  std::error_code error;
+  const fs::path self = fs::read_symlink("/proc/self/exe", error);
+  return (error ? fs::path(".") : self.parent_path()) / name;
+}
+
+int runProgram(const fs::path &program, const std::vector<std::string> &arguments, std::string *output,
+               bool quiet) {
+  int pipeEnds[2] = {-1, -1};
+  if (::pipe2(pipeEnds, O_CLOEXEC) != 0)
+    throw std::runtime_error(std::string("cannot make a pipe: ") + std::strerror(errno));
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], STDOUT_FILENO);
+  if (quiet)
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+  std::vector<std::string> copies{program.string()};
+  copies.insert(copies.end(), arguments.begin(), arguments.end());
+  std::vector<char *> argv;
+  for (std::string &argument : copies)
+    argv.push_back(argument.data());
+  argv.push_back(nullptr);
+  std::fflush(stdout);
+  std::fflush(stderr);
+  pid_t child = -1;
+  const int spawned = ::posix_spawn(&child, program.c_str(), &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  ::close(pipeEnds[1]);
+  if (spawned != 0) {
+    ::close(pipeEnds[0]);
+    throw std::runtime_error("cannot run " + program.string() + ": " + std::strerror(spawned) +
+                             " (it is built with tileron-host)");
+  }
+  char buffer[4096];
+  ssize_t n;
+  while ((n = ::read(pipeEnds[0], buffer, sizeof buffer)) != 0) {
+    if (n < 0 && errno == EINTR)
+      continue;
+    if (n < 0)
+      break;
+    if (output)
+      output->append(buffer, size_t(n));
+  }
+  ::close(pipeEnds[0]);
+  int status = 0;
+  while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+  }
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 } // namespace vxhost::app

@@ -1,13 +1,11 @@
 // tileron-host: the reference host program. Loads the operator plug-in and
 // drives it; each subcommand is defined in its own file.
-#include <cstdio>
-#include <exception>
-
 #include "commands.hpp"
+#include "host/support/command_line.hpp"
 #include "render_command.hpp"
 
 int main(int argc, char **argv) {
-  CLI::App app{"tileron-host: the reference host of the tileron split-screen operator"};
+  CLI::App app{"tileron-host: the reference host of the tileron split-screen operator", "tileron-host"};
   app.require_subcommand(1);
   app.fallthrough(); // --plugin may also follow the subcommand
   vxhost::app::HostContext context;
@@ -19,14 +17,5 @@ int main(int argc, char **argv) {
   vxhost::app::addRenderCommand(app, context);
   vxhost::app::addMasksCommand(app, context);
 
-  try {
-    app.parse(argc, argv);
-  } catch (const CLI::ParseError &error) {
-    return app.exit(error);
-  } catch (const std::exception &error) {
-    std::fflush(stdout);
-    std::fprintf(stderr, "tileron-host: error: %s\n", error.what());
-    return 1;
-  }
-  return 0;
+  return vxhost::runCommandLine(app, argc, argv);
 }

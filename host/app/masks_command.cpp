@@ -3,16 +3,16 @@
 // drawing and installing are done by tileron-masks, a program built from the
 // operator's own sources that sits beside this one; `masks` hands its
 // arguments over to it. The first run in a home without packs installs the
-// bundled library there.
+// bundled library there (setUpHome).
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <stdexcept>
 #include <string>
-#include <system_error>
 #include <vector>
 
 #include "commands.hpp"
@@ -23,16 +23,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// The catalogue's rule for a pack index: a visible file whose name holds ".dat".
-bool isPackIndex(const fs::directory_entry &file) {
-  const std::string name = file.path().filename().string();
-  return file.is_regular_file() && name[0] != '.' && name.find(".dat") != std::string::npos;
-}
-
 [[noreturn]] void runMasksProgram(const std::vector<std::string> &arguments) {
-  std::error_code error;
-  const fs::path self = fs::read_symlink("/proc/self/exe", error);
-  const fs::path program = (error ? fs::path(".") : self.parent_path()) / "tileron-masks";
+  const fs::path program = siblingProgram("tileron-masks");
   std::vector<char *> argv;
   std::string name = program.string();
   argv.push_back(name.data());
@@ -48,30 +40,6 @@ bool isPackIndex(const fs::directory_entry &file) {
 
 } // namespace
 
-int installBundledMasks(const fs::path &home) {
-  const fs::path masks = home / "programs/tileron/mask";
-  const fs::path bundled = fs::path(VXHOST_DATA_DIR) / "masks";
-  std::error_code error;
-  if (fs::is_directory(masks, error))
-    for (const fs::directory_entry &file : fs::directory_iterator(masks, error))
-      if (isPackIndex(file)) return 0;
-  if (!fs::is_directory(bundled, error)) return 0;
-
-  fs::create_directories(masks);
-  int packs = 0, files = 0;
-  for (const fs::directory_entry &file : fs::directory_iterator(bundled)) {
-    if (!file.is_regular_file()) continue;
-    // A file the user already has under the same name is kept.
-    if (fs::copy_file(file.path(), masks / file.path().filename(), fs::copy_options::skip_existing)) {
-      ++files;
-      packs += isPackIndex(file);
-    }
-  }
-  std::fprintf(stderr, "tileron-host: installed the bundled mask library (%d packs, %d files) into %s\n",
-               packs, files, masks.c_str());
-  return packs;
-}
-
 void addMasksCommand(CLI::App &app, HostContext &) {
   CLI::App *masks = app.add_subcommand(
       "masks", "The installed masks: list [--language L], sheet -o FILE.png, install DIR "
@@ -81,8 +49,14 @@ void addMasksCommand(CLI::App &app, HostContext &) {
   masks->fallthrough(false);
   masks->set_help_flag();
   masks->callback([masks] {
-    setUpHome();
-    runMasksProgram(masks->remaining());
+    const std::vector<std::string> arguments = masks->remaining();
+    // Help, the version and a bare `masks` only print: the home stays as it is.
+    const bool printsOnly = arguments.empty() || std::any_of(arguments.begin(), arguments.end(), [](const std::string &a) {
+      return a == "-h" || a == "--help" || a == "--version";
+    });
+    if (!printsOnly)
+      setUpHome();
+    runMasksProgram(arguments);
   });
 }
 

@@ -16,8 +16,12 @@ extern "C" {
 #include <libavutil/log.h>
 }
 
+#include <nlohmann/json.hpp>
+
+#include "commands.hpp"
 #include "host/media/output.hpp"
 #include "host/scenes/storyboard.hpp"
+#include "host/support/user_home.hpp"
 #include "plugin.hpp"
 #include "vxhost/operator.h"
 
@@ -32,6 +36,7 @@ struct RenderOptions {
   std::string output;
   std::string fields;
   std::string preset;
+  std::string presetDescription;
   bool stats = false;
 };
 
@@ -106,8 +111,10 @@ bool isPresetName(const std::string &name) {
   });
 }
 
-void installPreset(const fs::path &home, const std::string &name) {
+void installPreset(const fs::path &home, std::string name) {
   const fs::path archive = home / "programs/tileron/archive";
+  if (name.size() > 4 && name.compare(name.size() - 4, 4, ".prf") == 0)
+    name.resize(name.size() - 4); // the archive's extension, given once
   if (!isPresetName(name))
     throw std::runtime_error("--preset \"" + name + "\": not a preset name (letters, digits, '_', '-', '.', blanks)");
   const fs::path preset = archive / (name + ".prf");
@@ -137,14 +144,78 @@ std::string reports() {
   return text + "\n  (the host's log: " + logPath().string() + ")";
 }
 
+// A home of the render's own whose mask folder is the user's: its settings
+// file is the one a preset description makes, and the user's settings file
+// is never touched. Removed with everything in it at the end.
+class PrivateHome {
+public:
+  PrivateHome(const fs::path &home, const std::string &description) : root_(makeLinkedHome(home, "tileron-render")) {
+    const int status = runProgram(siblingProgram("tileron-preset"),
+                                  {"make", description, "-o", settingsFile().string()});
+    if (status != 0) {
+      std::error_code ec;
+      fs::remove_all(root_, ec);
+      throw std::runtime_error("--preset-description " + description +
+                               ": no settings could be made from it (tileron-preset says why above)");
+    }
+  }
+  ~PrivateHome() {
+    std::error_code ec;
+    fs::remove_all(root_, ec); // removes the link to the masks, not the masks
+  }
+  PrivateHome(const PrivateHome &) = delete;
+  PrivateHome &operator=(const PrivateHome &) = delete;
+
+  // Makes it the plug-in's home; the log stays the user's.
+  void use(const fs::path &userLog) const {
+    if (::setenv("VXHOST_LOG", userLog.c_str(), 1) != 0)
+      throw std::runtime_error("cannot set the environment variable VXHOST_LOG");
+    setHome(root_);
+  }
+  fs::path settingsFile() const { return root_ / "programs/tileron/prefs/tileron.prf"; }
+
+private:
+  fs::path root_;
+};
+
+// One warning on standard error for each part whose scene the storyboard
+// does not have: the render goes on, and such a part shows the input. The
+// parts are read as the plug-in reads them, by tileron-preset; when it
+// cannot read them, the set-up reports why.
+void warnAboutMissingScenes(const fs::path &settings, const Storyboard &board) {
+  std::string shown;
+  if (runProgram(siblingProgram("tileron-preset"), {"show", settings.string()}, &shown, true) != 0)
+    return;
+  const nlohmann::json description = nlohmann::json::parse(shown, nullptr, false);
+  if (!description.is_object() || !description.contains("parts") || !description["parts"].is_array())
+    return;
+  std::string known;
+  for (const SceneEntry &scene : board.scenes)
+    known += (known.empty() ? "" : ", ") + std::to_string(scene.id);
+  const nlohmann::json &parts = description["parts"];
+  for (size_t i = 0; i < parts.size(); ++i) {
+    const int id = parts[i].value("scene", 0);
+    if (id == 0 || std::any_of(board.scenes.begin(), board.scenes.end(),
+                               [id](const SceneEntry &scene) { return scene.id == id; }))
+      continue;
+    std::fprintf(stderr,
+                 "tileron-host: warning: part %zu shows scene ID %d, which the storyboard does not have "
+                 "(%s): the part shows the input\n",
+                 i + 1, id, known.empty() ? "it has no scenes" : ("its scenes: " + known).c_str());
+  }
+}
+
 // Progress on a terminal: fields done, fields per second, time left; at most
 // five updates a second.
 class Progress {
 public:
   explicit Progress(int total) : total_(total), shown_(isatty(STDERR_FILENO)), start_(Clock::now()) {}
-  ~Progress() {
+  ~Progress() { finish(); }
+  // Ends the progress line, so that what is printed next starts a line.
+  void finish() {
     if (shown_ && drawn_)
       std::fputc('\n', stderr);
+    drawn_ = false;
   }
   void update(int done) {
     if (!shown_)
@@ -207,9 +278,16 @@ void runRender(const HostContext &context, const RenderOptions &options) {
   const fs::path home = setUpHome();
   if (!options.preset.empty())
     installPreset(home, options.preset);
-  if (!fs::exists(home / "programs/tileron/prefs/tileron.prf"))
-    throw std::runtime_error("no settings file yet: make one with tileron-preset or the editor (looked for " +
-                             (home / "programs/tileron/prefs/tileron.prf").string() + ")");
+  std::unique_ptr<PrivateHome> privateHome;
+  if (!options.presetDescription.empty())
+    privateHome = std::make_unique<PrivateHome>(home, options.presetDescription);
+  const fs::path settings = privateHome ? privateHome->settingsFile() : home / "programs/tileron/prefs/tileron.prf";
+  if (!fs::exists(settings))
+    throw std::runtime_error("no settings file yet: make one with tileron-preset new MASK, tileron-preset make or "
+                             "the editor (looked for " + settings.string() + ")");
+  warnAboutMissingScenes(settings, board);
+  if (privateHome)
+    privateHome->use(logPath());
 
   Clock::duration clipTime{};
   // Fields are asked for in order, so a clip never goes back to a frame
@@ -276,6 +354,7 @@ void runRender(const HostContext &context, const RenderOptions &options) {
   const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
   const double clipSeconds = std::chrono::duration<double>(clipTime - clipTimeBefore).count();
   writer->finish();
+  progress.finish();
   if (options.stats) {
     const int fields = range.last - range.first + 1;
     std::printf("fields %d  seconds %.3f  fields/s %.1f  clip seconds %.3f  fields/s without clips %.1f\n", fields,
@@ -295,7 +374,12 @@ void addRenderCommand(CLI::App &app, HostContext &context) {
                      "/dev/null for none")
       ->required();
   render->add_option("--fields", options->fields, "Render fields A to B only (inclusive), e.g. 0:49");
-  render->add_option("--preset", options->preset, "Copy archive/NAME.prf over the settings file first");
+  CLI::Option *preset =
+      render->add_option("--preset", options->preset, "Copy archive/NAME.prf over the settings file first");
+  render->add_option("--preset-description", options->presetDescription,
+                     "Render with the settings this preset description (JSON) makes; the home's settings file "
+                     "is left as it is")
+      ->excludes(preset);
   render->add_flag("--stats", options->stats, "Print fields per second, with and without the clips' time");
   render->callback([&context, options] { runRender(context, *options); });
 }

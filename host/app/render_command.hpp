@@ -7,7 +7,8 @@
 
 namespace vxhost::app {
 
-// Adds `render STORYBOARD -o OUTPUT [--fields A:B] [--preset NAME] [--stats]`.
+// Adds `render STORYBOARD -o OUTPUT [--fields A:B] [--preset NAME | --preset-description FILE.json]
+// [--stats]`.
 void addRenderCommand(CLI::App &app, HostContext &context);
 
 } // namespace vxhost::app

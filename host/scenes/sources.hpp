@@ -47,8 +47,9 @@ struct MediaOptions {
 };
 
 // Opens a video or image file that libavformat and libavcodec can read.
-// Reads the whole file's packets once to count and index the frames; a
-// still image is decoded at once. Throws SourceError when the file is
+// Counts and indexes the frames from the container's index where it has
+// one (MP4, MOV, AVI, Matroska with cues, Y4M), else by reading every packet
+// once; a still image is decoded at once. Throws SourceError when the file is
 // missing, is not a video or image, has no frames, or is damaged or
 // truncated where that shows without decoding every frame.
 std::shared_ptr<ClipSource> openMediaFile(const std::filesystem::path &path, const Format &format,

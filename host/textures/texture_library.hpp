@@ -4,6 +4,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "vxhost/txlib.h"
 
@@ -17,6 +18,10 @@ inline constexpr int kTxMaxScale = 1000;
 // 10..1000, a name of 1 to 63 bytes NUL-terminated within its 64 bytes that
 // holds no '/' or '\\' and does not begin with '.', reserved bytes all zero.
 bool validTxSettings(const TxSettings &settings);
+
+// The names of the textures installed in textureDir(): its visible .png
+// files, sorted.
+std::vector<std::string> installedTextures();
 
 // The record for the library texture `name` at `scale` percent: its colour
 // is the texture's mean YUV colour, with `opacity` as alpha. nullopt (and a log record) for a bad name or scale or a texture

@@ -95,6 +95,17 @@ fs::path textureDir() {
   return dir.empty() ? fs::path(VXHOST_DATA_DIR) / "textures" : dir;
 }
 
+std::vector<std::string> installedTextures() {
+  std::vector<std::string> names;
+  std::error_code error;
+  for (const fs::directory_entry &file : fs::directory_iterator(textureDir(), error)) {
+    const std::string name = file.path().filename().string();
+    if (name[0] != '.' && file.path().extension() == ".png" && file.is_regular_file(error)) names.push_back(name);
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
 bool validTxSettings(const TxSettings &s) {
   if (s.magic != TX_SETTINGS_MAGIC || s.version != TX_SETTINGS_VERSION) return false;
   if (s.scale != 0 && (s.scale < kTxMinScale || s.scale > kTxMaxScale)) return false;

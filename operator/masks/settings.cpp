@@ -184,15 +184,14 @@ Head openSettings(FilePtr &file, uint32_t &pathLength) {
 
 // A stored offset in ten-thousandths of the working size, back in working
 // pixels: 0.05 pixel is added away from zero before the nearest integer. A
-// non-finite value counts as 0; the result is brought into 16 bits, then the
-// per-axis limit of part editing refuses it (the axis keeps `current`) when it
-// lies beyond half the working size.
-int16_t offsetFromFile(double relative, int size, int16_t current) {
+// non-finite value counts as 0 and the result is brought into 16 bits; no
+// other limit applies, since a picture scaled up to 200 may lie up to the
+// whole working size off its box.
+int16_t offsetFromFile(double relative, int size) {
   if (!std::isfinite(relative)) relative = 0.0;
   const double pixels = relative >= 0 ? (size * relative + 500) / 10000
                                       : (size * relative - 500) / 10000;
-  const int offset = std::clamp(roundNearest(pixels), int(INT16_MIN), int(INT16_MAX));
-  return offsetWithinLimit(offset, size) ? static_cast<int16_t>(offset) : current;
+  return static_cast<int16_t>(std::clamp(roundNearest(pixels), int(INT16_MIN), int(INT16_MAX)));
 }
 
 double offsetToFile(int16_t offset, int size) {
@@ -238,9 +237,9 @@ int SplitMask::applySavedSettings() {
     if (!(whole = readValue(f, align))) break;
     partAlign[i] = align;
     if (!(whole = readValue(f, offsetX))) break;
-    partOffsetX[i] = offsetFromFile(offsetX, workWidth, partOffsetX[i]);
+    partOffsetX[i] = offsetFromFile(offsetX, workWidth);
     if (!(whole = readValue(f, offsetY))) break;
-    partOffsetY[i] = offsetFromFile(offsetY, workHeight, partOffsetY[i]);
+    partOffsetY[i] = offsetFromFile(offsetY, workHeight);
     if (!(whole = readValue(f, opacity))) break;
     partOpacity[i] = std::clamp<int16_t>(opacity, 0, 255);
     if (!(whole = readExactly(f, style, sizeof style))) break;

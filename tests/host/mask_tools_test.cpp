@@ -316,26 +316,32 @@ TEST_F(MaskTools, HostListsTheBundledLibraryInstalledOnFirstRun) {
   std::set<std::string> paths;
   for (const std::string &line : lines(english.out)) {
     std::istringstream fields(line);
-    std::string title, path, parts;
+    std::string name, title, path, parts;
+    std::getline(fields, name, '\t');
     std::getline(fields, title, '\t');
     std::getline(fields, path, '\t');
     std::getline(fields, parts);
     titles.push_back(title);
     paths.insert(path);
+    EXPECT_EQ("/programs/tileron/mask/" + name + ".xml", path) << "the name a preset gives";
     EXPECT_GE(std::stoi(parts), 2) << line;
   }
   EXPECT_EQ(paths, bundledMasks);
   EXPECT_TRUE(std::is_sorted(titles.begin(), titles.end()));
-  EXPECT_NE(english.out.find("Diagonal down\t/programs/tileron/mask/diagonal_down_2.xml\t2\n"), std::string::npos);
+  EXPECT_NE(english.out.find("diagonal_down_2\tDiagonal down\t/programs/tileron/mask/diagonal_down_2.xml\t2\n"),
+            std::string::npos);
 
   // Said once: the home has packs now.
   const Outcome german = run(fresh, program("tileron-host") + " masks list --language deutsch");
   ASSERT_EQ(german.status, 0) << german.err;
   EXPECT_EQ(german.err.find("installed"), std::string::npos);
   EXPECT_EQ(lines(german.out).size(), bundledMasks.size());
-  EXPECT_NE(german.out.find("Diagonale abwärts\t/programs/tileron/mask/diagonal_down_2.xml\t2\n"), std::string::npos);
-  const std::vector<std::string> germanLines = lines(german.out);
-  EXPECT_TRUE(std::is_sorted(germanLines.begin(), germanLines.end()));
+  EXPECT_NE(german.out.find("diagonal_down_2\tDiagonale abwärts\t/programs/tileron/mask/diagonal_down_2.xml\t2\n"),
+            std::string::npos);
+  std::vector<std::string> germanTitles;
+  for (const std::string &line : lines(german.out))
+    germanTitles.push_back(line.substr(line.find('\t') + 1));
+  EXPECT_TRUE(std::is_sorted(germanTitles.begin(), germanTitles.end()));
 }
 
 TEST_F(MaskTools, HostInstallsCompletePacksOnly) {
@@ -363,7 +369,7 @@ TEST_F(MaskTools, HostInstallsCompletePacksOnly) {
   EXPECT_NE(installed.out.find("installed mine.dat (pack 40): 1 masks, 5 files"), std::string::npos)
       << installed.out;
   const Outcome listing = host("masks list");
-  EXPECT_NE(listing.out.find("Halves\t/programs/tileron/mask/halves.xml\t2\n"), std::string::npos);
+  EXPECT_NE(listing.out.find("halves\tHalves\t/programs/tileron/mask/halves.xml\t2\n"), std::string::npos);
 
   // A different file under an installed name needs --replace.
   write(user / "halves.xml", readText(user / "halves.xml") + "\n");
@@ -404,6 +410,17 @@ TEST_F(MaskTools, HostSheetDrawsEveryMask) {
   EXPECT_EQ(corner[0], corner[1]);
   EXPECT_EQ(corner[1], corner[2]);
   EXPECT_NEAR(corner[0], 56, 2);
+  // Its first part's number, white outlined in black, on the part's marker
+  // at (37, 37) of the stamp map; nothing else there is white.
+  int white = 0, black = 0;
+  for (int y = 10 + 37 - 8; y <= 10 + 37 + 8; ++y)
+    for (int x = 10 + 37 - 8; x <= 10 + 37 + 8; ++x) {
+      const uint8_t *p = &picture.pixels[(static_cast<std::size_t>(y) * picture.width + x) * 4];
+      white += p[0] >= 240 && p[1] >= 240 && p[2] >= 240;
+      black += p[0] <= 16 && p[1] <= 16 && p[2] <= 16;
+    }
+  EXPECT_GT(white, 4) << "no part number on the first part";
+  EXPECT_GT(black, 4) << "no outline round the part number";
 }
 
 } // namespace

@@ -3,10 +3,15 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
+
+#include <gtest/gtest.h>
+
+#include "host/media/av.hpp"
 
 namespace media_fixture {
 
@@ -45,6 +50,74 @@ inline std::string readFile(const std::filesystem::path &path) {
 
 inline void writeFile(const std::filesystem::path &path, const std::string &bytes) {
   std::ofstream(path, std::ios::binary) << bytes;
+}
+
+// An MPEG-4 Visual clip with B-frames and a key frame every 5 frames, in the
+// container its name says, with the muxer's options ("movflags=+faststart"),
+// at `rate` frames per second;
+// frame n is grey at luma 20 + 10 n (to 250, then again from 20) in its
+// middle half, so that any frame can be told from its centre.
+inline void writeGreyRamp(const std::filesystem::path &path, int width, int height, int count,
+                          const char *muxerOptions = "", AVRational rate = {25, 1}) {
+  const AVCodec *codec = avcodec_find_encoder(AV_CODEC_ID_MPEG4);
+  ASSERT_NE(codec, nullptr);
+  AVFormatContext *raw = nullptr;
+  ASSERT_GE(avformat_alloc_output_context2(&raw, nullptr, nullptr, path.c_str()), 0);
+  vxhost::av::OutputPtr muxer(raw);
+  vxhost::av::CodecPtr encoder(avcodec_alloc_context3(codec));
+  encoder->width = width;
+  encoder->height = height;
+  encoder->pix_fmt = AV_PIX_FMT_YUV420P;
+  encoder->time_base = av_inv_q(rate);
+  encoder->gop_size = 5;
+  encoder->max_b_frames = 2;
+  encoder->flags |= AV_CODEC_FLAG_QSCALE;
+  encoder->global_quality = FF_QP2LAMBDA * 2;
+  if (muxer->oformat->flags & AVFMT_GLOBALHEADER)
+    encoder->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+  ASSERT_GE(avcodec_open2(encoder.get(), codec, nullptr), 0);
+  AVStream *stream = avformat_new_stream(muxer.get(), nullptr);
+  avcodec_parameters_from_context(stream->codecpar, encoder.get());
+  stream->time_base = encoder->time_base;
+  ASSERT_GE(avio_open(&muxer->pb, path.c_str(), AVIO_FLAG_WRITE), 0);
+  AVDictionary *options = nullptr;
+  ASSERT_GE(av_dict_parse_string(&options, muxerOptions, "=", ":", 0), 0);
+  const int written = avformat_write_header(muxer.get(), &options);
+  av_dict_free(&options);
+  ASSERT_GE(written, 0);
+  vxhost::av::FramePtr frame = vxhost::av::makeFrame();
+  frame->format = AV_PIX_FMT_YUV420P;
+  frame->width = width;
+  frame->height = height;
+  ASSERT_GE(av_frame_get_buffer(frame.get(), 0), 0);
+  vxhost::av::PacketPtr packet = vxhost::av::makePacket();
+  auto drain = [&] {
+    while (avcodec_receive_packet(encoder.get(), packet.get()) == 0) {
+      packet->duration = 1;
+      av_packet_rescale_ts(packet.get(), encoder->time_base, stream->time_base);
+      packet->stream_index = stream->index;
+      av_interleaved_write_frame(muxer.get(), packet.get());
+    }
+  };
+  for (int n = 0; n < count; ++n) {
+    av_frame_make_writable(frame.get());
+    for (int p = 0; p < 3; ++p)
+      for (int y = 0; y < (p ? height / 2 : height); ++y)
+        std::memset(frame->data[p] + y * frame->linesize[p], p ? 128 : 20 + 10 * (n % 24), p ? width / 2 : width);
+    // Noise in the outer quarters, new in every frame, gives the packets a
+    // realistic size; the middle half stays flat.
+    for (int y = 0; y < height; ++y)
+      for (int x = 0; x < width; ++x)
+        if (x < width / 4 || x >= width - width / 4)
+          frame->data[0][y * frame->linesize[0] + x] =
+              uint8_t(16 + (uint32_t(x) * 7919u + uint32_t(y) * 104729u + uint32_t(n) * 15485863u) % 220u);
+    frame->pts = n;
+    avcodec_send_frame(encoder.get(), frame.get());
+    drain();
+  }
+  avcodec_send_frame(encoder.get(), nullptr);
+  drain();
+  av_write_trailer(muxer.get());
 }
 
 } // namespace media_fixture

@@ -65,7 +65,7 @@ TEST_F(PresetToolTest, UnsetValuesTakeTheMasksOwnAndTheEditorsDefaults) {
 
 TEST_F(PresetToolTest, BadDescriptionsNameTheKey) {
   const struct {
-    const char *description, *message;
+    std::string description, message;
   } cases[] = {
       {R"({"mask": "vertical_2", "parts": [{"scene": 1, "zoom": 3}]})", "parts[0].zoom: unknown key"},
       {R"({"mask": "vertical_2", "parts": [{"anchor": 10}]})", "parts[0].anchor: 10 is outside 1..9"},
@@ -76,7 +76,11 @@ TEST_F(PresetToolTest, BadDescriptionsNameTheKey) {
       {R"({"mask": "vertical_2", "bar": {"mode": "texture"}})", "bar.texture: missing"},
       {R"({"bar": {}})", "mask: missing"},
       {R"({"mask": "../../etc/passwd"})", "mask: \"../../etc/passwd\" is neither a mask name"},
-      {R"({"mask": "no_such_mask"})", "mask: /programs/tileron/mask/no_such_mask.xml cannot be loaded"},
+      {R"({"mask": "no_such_mask"})", "mask: there is no mask file " + (home_.path() / "programs/tileron/mask/no_such_mask.xml").string()},
+      {R"({"mask": "vertical_2", "bar": {"mode": "texture", "texture": {"name": "velvet.png"}}})",
+       "bar.texture.name: \"velvet.png\" is not an installed texture (installed: brushed_metal.png, fabric.png, "
+       "marble.png, paper.png, stone.png, wood.png)"},
+      {R"({"mask": "vertical_2", "bar": {"colour": "#FF0000", "color": "#FF0000"}})", "bar.color: give either"},
       {R"({"mask": "vertical_2", "parts": [{}, {}, {}]})", "parts: the mask /programs/tileron/mask/vertical_2.xml has 2 parts"},
       {"{\"mask\": ", "not JSON"},
   };
@@ -86,8 +90,54 @@ TEST_F(PresetToolTest, BadDescriptionsNameTheKey) {
     EXPECT_EQ(result.status, 1);
     EXPECT_THAT(result.output, HasSubstr("desc.json: "));
     EXPECT_THAT(result.output, HasSubstr(c.message));
+    // The operator's records are for the log, not for the user.
+    EXPECT_THAT(result.output, testing::Not(HasSubstr("report:")));
   }
   EXPECT_FALSE(std::filesystem::exists(home_.path() / "made.prf"));
+  EXPECT_THAT(media_fixture::readFile(home_.path() / "log/vxhost.log"), HasSubstr("src\\xml"))
+      << "the records of the mask that did not load stay in the user's log";
+}
+
+TEST_F(PresetToolTest, SpellingsAndExtensionsAreTakenOnce) {
+  ASSERT_EQ(make(R"({"mask": "grid_4", "bar": {"mode": "colour", "colour": "#FF2000"}})", "uk.prf").status, 0);
+  for (const char *description : {R"({"mask": "grid_4.xml", "bar": {"mode": "colour", "colour": "#FF2000"}})",
+                                  R"({"mask": "grid_4", "bar": {"mode": "color", "color": "#FF2000"}})"}) {
+    SCOPED_TRACE(description);
+    const ProgramResult result = make(description, "us.prf");
+    ASSERT_EQ(result.status, 0) << result.output;
+    EXPECT_EQ(media_fixture::readFile(home_.path() / "us.prf"), media_fixture::readFile(home_.path() / "uk.prf"));
+  }
+}
+
+TEST_F(PresetToolTest, NewOnAnEmptyHomeInstallsTheMasksAndWritesTheSettingsFile) {
+  const std::filesystem::path fresh = home_.path() / "fresh";
+  const testing_support::ScopedEnv home("VXHOME", fresh.string());
+  const ProgramResult made = run("tileron-preset new grid_4");
+  ASSERT_EQ(made.status, 0) << made.output;
+  EXPECT_THAT(made.output, HasSubstr("installed the bundled mask library (3 packs"));
+  const std::filesystem::path settings = fresh / "programs/tileron/prefs/tileron.prf";
+  ASSERT_TRUE(std::filesystem::exists(settings)) << made.output;
+  const ProgramResult shown = run("tileron-preset show " + settings.string());
+  ASSERT_EQ(shown.status, 0) << shown.output;
+  const json description = json::parse(shown.output);
+  EXPECT_EQ(description["mask"], "/programs/tileron/mask/grid_4.xml");
+  ASSERT_EQ(description["parts"].size(), 4u);
+  for (int i = 0; i < 4; ++i)
+    EXPECT_EQ(description["parts"][i]["scene"], i + 1) << "part " << i + 1 << " shows scene " << i + 1;
+
+  // -o writes elsewhere; the same mask gives the same file.
+  ASSERT_EQ(run("tileron-preset new grid_4.xml -o " + (home_.path() / "again.prf").string()).status, 0);
+  EXPECT_EQ(media_fixture::readFile(home_.path() / "again.prf"), media_fixture::readFile(settings));
+  const ProgramResult missing = run("tileron-preset new grid_5 -o " + (home_.path() / "no.prf").string());
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_THAT(missing.output, HasSubstr("new grid_5: mask: there is no mask file"));
+  EXPECT_FALSE(std::filesystem::exists(home_.path() / "no.prf"));
+}
+
+TEST_F(PresetToolTest, TexturesListsTheLibrary) {
+  const ProgramResult listed = run("tileron-preset textures");
+  ASSERT_EQ(listed.status, 0) << listed.output;
+  EXPECT_EQ(listed.output, "brushed_metal.png\nfabric.png\nmarble.png\npaper.png\nstone.png\nwood.png\n");
 }
 
 TEST_F(PresetToolTest, ShowRefusesWhatIsNotASettingsFile) {

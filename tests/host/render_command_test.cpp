@@ -112,6 +112,76 @@ TEST_F(RenderCommandTest, FieldRangeAndPresetFromTheArchive) {
   ASSERT_EQ(part.size(), 2u);
   EXPECT_EQ(part[0], all[1]);
   EXPECT_EQ(part[1], all[2]);
+
+  // The archive's extension given as well is taken once.
+  const ProgramResult named = run("tileron-host render " + board + " --preset columns.prf -o " + out("named.y4m"));
+  ASSERT_EQ(named.status, 0) << named.output;
+  EXPECT_EQ(readY4m("named.y4m"), all);
+}
+
+TEST_F(RenderCommandTest, PresetDescriptionRendersWithoutTouchingTheSettingsFile) {
+  const std::string settings = media_fixture::readFile(settingsFile());
+  // The scenes swapped: the left column shows the right clip.
+  media_fixture::writeFile(home_.path() / "swapped.json", R"({"mask": "vertical_2", "bar": {"width": 0},
+      "parts": [{"scene": 2, "anchor": 1}, {"scene": 1, "anchor": 3}]})");
+  const ProgramResult result = run("tileron-host render " + writeStoryboard(storyboard()) + " --preset-description " +
+                                   (home_.path() / "swapped.json").string() + " -o " + out("swapped.y4m"));
+  ASSERT_EQ(result.status, 0) << result.output;
+  EXPECT_EQ(media_fixture::readFile(settingsFile()), settings) << "the home's settings file changed";
+  const std::vector<Frame> frames = readY4m("swapped.y4m");
+  ASSERT_EQ(frames.size(), size_t(length));
+  EXPECT_EQ(frames[2][size_t(100) * width + 20], right_[2][size_t(100) * width + 20]);
+  EXPECT_EQ(frames[2][size_t(100) * width + 340], left_[2][size_t(100) * width + 340]);
+
+  media_fixture::writeFile(home_.path() / "bad.json", R"({"mask": "vertical_2", "parts": [{"anchor": 10}]})");
+  const ProgramResult bad = run("tileron-host render " + writeStoryboard(storyboard()) + " --preset-description " +
+                                (home_.path() / "bad.json").string() + " -o " + out("bad.y4m"));
+  EXPECT_EQ(bad.status, 1);
+  EXPECT_THAT(bad.output, HasSubstr("parts[0].anchor: 10 is outside 1..9"));
+  EXPECT_THAT(bad.output, HasSubstr("--preset-description " + (home_.path() / "bad.json").string()));
+  EXPECT_FALSE(std::filesystem::exists(out("bad.y4m")));
+  EXPECT_EQ(media_fixture::readFile(settingsFile()), settings);
+}
+
+TEST_F(RenderCommandTest, APartWhoseSceneTheStoryboardLacksIsWarnedAbout) {
+  makeSettings(R"({"mask": "grid_4", "parts": [{"scene": 1}, {"scene": 7}, {"scene": 2}, {"scene": 9}]})");
+  const ProgramResult result = run("tileron-host render " + writeStoryboard(storyboard()) + " -o " + out("out.y4m"));
+  ASSERT_EQ(result.status, 0) << result.output;
+  EXPECT_EQ(result.output,
+            "tileron-host: warning: part 2 shows scene ID 7, which the storyboard does not have (its scenes: 1, 2): "
+            "the part shows the input\n"
+            "tileron-host: warning: part 4 shows scene ID 9, which the storyboard does not have (its scenes: 1, 2): "
+            "the part shows the input\n");
+  EXPECT_EQ(readY4m("out.y4m").size(), size_t(length));
+}
+
+// Fields from the middle of inter-frame clips (decoded from the key frame
+// before them, not from the start) are the same fields a whole render makes.
+TEST_F(RenderCommandTest, ARangeFromTheMiddleEqualsTheSameFieldsOfAWholeRender) {
+  for (const std::string name : {"clips/ramp.mp4", "clips/ramp.mkv"}) {
+    SCOPED_TRACE(name);
+    media_fixture::writeGreyRamp(home_.path() / name, width, height, 30);
+    const std::string board = writeStoryboard(
+        R"({"format": {"width": 360, "height": 288, "rate": "25/1"}, "input": "colour:#000000", "length": 30,
+            "scenes": [{"id": 1, "source": ")" + name + R"("}, {"id": 2, "source": ")" + name + R"("}]})");
+    ASSERT_EQ(run("tileron-host render " + board + " -o " + out("all.y4m")).status, 0);
+    const ProgramResult result = run("tileron-host render " + board + " --fields 43:46 -o " + out("part.y4m"));
+    ASSERT_EQ(result.status, 0) << result.output;
+    const std::vector<Frame> all = readY4m("all.y4m"), part = readY4m("part.y4m");
+    ASSERT_EQ(all.size(), 30u);
+    ASSERT_EQ(part.size(), 3u); // frame 21's second field, frame 22, frame 23's first field
+    for (int y = 0; y < height; ++y) {
+      const auto line = [&](const Frame &frame) {
+        return Frame(frame.begin() + y * width, frame.begin() + (y + 1) * width);
+      };
+      if (y % 2 == 1) {
+        EXPECT_EQ(line(part[0]), line(all[21])) << "line " << y;
+      } else {
+        EXPECT_EQ(line(part[2]), line(all[23])) << "line " << y;
+      }
+    }
+    EXPECT_EQ(part[1], all[22]);
+  }
 }
 
 TEST_F(RenderCommandTest, BadInputStopsWithAClearMessageAndWritesNothing) {
@@ -145,7 +215,7 @@ TEST_F(RenderCommandTest, BadInputStopsWithAClearMessageAndWritesNothing) {
   std::filesystem::remove(settingsFile());
   const ProgramResult unset = run("tileron-host render " + writeStoryboard(storyboard()) + " -o " + out("out.y4m"));
   EXPECT_EQ(unset.status, 1);
-  EXPECT_THAT(unset.output, HasSubstr("no settings file yet: make one with tileron-preset or the editor"));
+  EXPECT_THAT(unset.output, HasSubstr("no settings file yet: make one with tileron-preset new MASK"));
 
   for (const auto &entry : std::filesystem::directory_iterator(home_.path()))
     EXPECT_THAT(entry.path().filename().string(), testing::Not(testing::StartsWith("out")))

@@ -2,7 +2,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <cstring>
+#include <fstream>
 #include <numeric>
 
 #include "host/media/av.hpp"
@@ -34,59 +34,6 @@ Frame copyFrame(ClipSource &clip, int index, const Format &format) {
 }
 
 uint32_t luma(uint32_t word) { return word >> 24; }
-
-// An MPEG-4 Visual clip with B-frames and a key frame every 5 frames; frame n
-// is flat grey at luma 20 + 10 n, so that any frame can be told from its centre.
-void writeGreyRamp(const std::filesystem::path &path, int width, int height, int count) {
-  const AVCodec *codec = avcodec_find_encoder(AV_CODEC_ID_MPEG4);
-  ASSERT_NE(codec, nullptr);
-  AVFormatContext *raw = nullptr;
-  ASSERT_GE(avformat_alloc_output_context2(&raw, nullptr, nullptr, path.c_str()), 0);
-  av::OutputPtr muxer(raw);
-  av::CodecPtr encoder(avcodec_alloc_context3(codec));
-  encoder->width = width;
-  encoder->height = height;
-  encoder->pix_fmt = AV_PIX_FMT_YUV420P;
-  encoder->time_base = {1, 25};
-  encoder->gop_size = 5;
-  encoder->max_b_frames = 2;
-  encoder->flags |= AV_CODEC_FLAG_QSCALE;
-  encoder->global_quality = FF_QP2LAMBDA * 2;
-  if (muxer->oformat->flags & AVFMT_GLOBALHEADER)
-    encoder->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
-  ASSERT_GE(avcodec_open2(encoder.get(), codec, nullptr), 0);
-  AVStream *stream = avformat_new_stream(muxer.get(), nullptr);
-  avcodec_parameters_from_context(stream->codecpar, encoder.get());
-  stream->time_base = encoder->time_base;
-  ASSERT_GE(avio_open(&muxer->pb, path.c_str(), AVIO_FLAG_WRITE), 0);
-  ASSERT_GE(avformat_write_header(muxer.get(), nullptr), 0);
-  av::FramePtr frame = av::makeFrame();
-  frame->format = AV_PIX_FMT_YUV420P;
-  frame->width = width;
-  frame->height = height;
-  ASSERT_GE(av_frame_get_buffer(frame.get(), 0), 0);
-  av::PacketPtr packet = av::makePacket();
-  auto drain = [&] {
-    while (avcodec_receive_packet(encoder.get(), packet.get()) == 0) {
-      packet->duration = 1;
-      av_packet_rescale_ts(packet.get(), encoder->time_base, stream->time_base);
-      packet->stream_index = stream->index;
-      av_interleaved_write_frame(muxer.get(), packet.get());
-    }
-  };
-  for (int n = 0; n < count; ++n) {
-    av_frame_make_writable(frame.get());
-    for (int p = 0; p < 3; ++p)
-      for (int y = 0; y < (p ? height / 2 : height); ++y)
-        std::memset(frame->data[p] + y * frame->linesize[p], p ? 128 : 20 + 10 * n, p ? width / 2 : width);
-    frame->pts = n;
-    avcodec_send_frame(encoder.get(), frame.get());
-    drain();
-  }
-  avcodec_send_frame(encoder.get(), nullptr);
-  drain();
-  av_write_trailer(muxer.get());
-}
 
 class SourcesTest : public HostTest {
 protected:
@@ -227,20 +174,140 @@ TEST_F(SourcesTest, LengthCutsAVideoAndOtherRatesPlayAtTheirOwnSpeed) {
   EXPECT_EQ(openMediaFile(file("fifty.y4m"), format, options)->length(), 5);
 }
 
+// Matroska keeps times in milliseconds: 29.97 fps steps by 33 and 34 ms and
+// still maps frame for frame to a 29.97 fps format.
+TEST_F(SourcesTest, RoundedFrameTimesKeepTheirRate) {
+  Format format = smallFormat(64, 48);
+  format.rateNum = 30000;
+  format.rateDen = 1001;
+  media_fixture::writeGreyRamp(file("ntsc.mkv"), 64, 48, 100, "", {30000, 1001});
+  auto clip = openMediaFile(file("ntsc.mkv"), format);
+  ASSERT_EQ(clip->length(), 100);
+  for (int index : {90, 99}) {
+    const uint32_t *pixels = clip->frame(index);
+    ASSERT_NE(pixels, nullptr) << clip->takeFailure();
+    EXPECT_NEAR(int(luma(pixels[24 * 64 + 32])), 20 + 10 * (index % 24), 2) << "frame " << index;
+  }
+}
+
 // Key frames every 5 frames and B-frames: every frame is found in any order,
-// including backwards across groups, with a cache of two frames.
+// including backwards across groups, with a cache of two frames, whatever
+// the container holds for an index (AVI gives no presentation times: its
+// frames are decoded in order).
 TEST_F(SourcesTest, SeeksBackwardsInAnInterFrameVideo) {
   const Format format = smallFormat(64, 48);
-  writeGreyRamp(file("ramp.mp4"), 64, 48, 18);
-  MediaOptions options;
-  options.cacheBytes = 0;
-  auto clip = openMediaFile(file("ramp.mp4"), format, options);
-  ASSERT_EQ(clip->length(), 18);
-  for (int index : {0, 1, 2, 17, 16, 3, 12, 11, 10, 4, 9, 5, 6, 14, 0, 7, 8, 13, 15}) {
-    const uint32_t *pixels = clip->frame(index);
-    ASSERT_NE(pixels, nullptr) << "frame " << index << ": " << clip->takeFailure();
-    // Studio-range luma of a flat 4:2:0 picture survives within the quantiser's error.
-    EXPECT_NEAR(int(luma(pixels[24 * 64 + 32])), 20 + 10 * index, 2) << "frame " << index;
+  for (const char *name : {"ramp.mp4", "ramp.mov", "ramp.mkv", "ramp.avi"}) {
+    SCOPED_TRACE(name);
+    media_fixture::writeGreyRamp(file(name), 64, 48, 18);
+    MediaOptions options;
+    options.cacheBytes = 0;
+    auto clip = openMediaFile(file(name), format, options);
+    ASSERT_EQ(clip->length(), 18);
+    for (int index : {0, 1, 2, 17, 16, 3, 12, 11, 10, 4, 9, 5, 6, 14, 0, 7, 8, 13, 15}) {
+      const uint32_t *pixels = clip->frame(index);
+      ASSERT_NE(pixels, nullptr) << "frame " << index << ": " << clip->takeFailure();
+      // Studio-range luma of a flat 4:2:0 picture survives within the quantiser's error.
+      EXPECT_NEAR(int(luma(pixels[24 * 64 + 32])), 20 + 10 * index, 2) << "frame " << index;
+    }
+  }
+}
+
+namespace {
+
+// The frames of a file as reading all its packets counts them.
+int64_t packetCount(const std::filesystem::path &path) {
+  AVFormatContext *raw = nullptr;
+  if (avformat_open_input(&raw, path.c_str(), nullptr, nullptr) < 0)
+    return -1;
+  const av::InputPtr input(raw);
+  const int stream = av_find_best_stream(input.get(), AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+  const av::PacketPtr packet = av::makePacket();
+  int64_t count = 0;
+  while (av_read_frame(input.get(), packet.get()) >= 0) {
+    count += packet->stream_index == stream && !(packet->flags & AV_PKT_FLAG_DISCARD);
+    av_packet_unref(packet.get());
+  }
+  return count;
+}
+
+// Bytes this process has read through system calls so far.
+uint64_t bytesRead() {
+  std::ifstream io("/proc/self/io");
+  std::string key;
+  uint64_t value = 0;
+  while (io >> key >> value)
+    if (key == "rchar:")
+      return value;
+  return 0;
+}
+
+} // namespace
+
+// The count comes from the container's index (MP4 and MOV sample tables,
+// the AVI index, Matroska cues before or after the clusters, the Y4M frame
+// size) and equals a count of all packets, while little of the file is read.
+TEST_F(SourcesTest, IndexedClipsAreCountedWithoutReadingThem) {
+  const int frames = 603; // not a whole number of groups
+  const struct {
+    const char *name, *muxerOptions;
+  } clips[] = {
+      {"tail.mp4", ""}, {"front.mp4", "movflags=+faststart"}, {"tail.mov", ""},
+      {"tail.mkv", ""}, {"front.mkv", "reserve_index_space=8192"}, {"tail.avi", ""},
+  };
+  const Format format = smallFormat(128, 64);
+  for (const auto &c : clips)
+    media_fixture::writeGreyRamp(file(c.name), 128, 64, frames, c.muxerOptions);
+  media_fixture::writeY4m(file("clip.y4m"), 128, 64,
+                          std::vector<Frame>(frames, media_fixture::numberedFrame(128, 64, 3)));
+  for (const char *name : {"tail.mp4", "front.mp4", "tail.mov", "tail.mkv", "front.mkv", "tail.avi", "clip.y4m"}) {
+    SCOPED_TRACE(name);
+    ASSERT_EQ(packetCount(file(name)), frames);
+    const uint64_t before = bytesRead();
+    auto clip = openMediaFile(file(name), format);
+    const uint64_t read = bytesRead() - before;
+    EXPECT_EQ(clip->length(), frames);
+    EXPECT_LT(read, std::filesystem::file_size(file(name)) / 4);
+    // The last frame is there, with the right picture.
+    const uint32_t *last = clip->frame(frames - 1);
+    ASSERT_NE(last, nullptr) << clip->takeFailure();
+    if (std::string(name) != "clip.y4m") {
+      EXPECT_NEAR(int(luma(last[32 * 128 + 64])), 20 + 10 * ((frames - 1) % 24), 2);
+    }
+  }
+}
+
+// Cut at a third, with the index kept (before the pictures) or lost with the
+// end of the file.
+TEST_F(SourcesTest, TruncatedClipsAreReportedWithOrWithoutTheirIndex) {
+  const struct {
+    const char *name, *muxerOptions;
+  } clips[] = {
+      {"tail.mp4", ""},  {"front.mp4", "movflags=+faststart"},     {"tail.mov", ""},
+      {"front.mov", "movflags=+faststart"}, {"tail.mkv", ""}, {"front.mkv", "reserve_index_space=2048"},
+      {"tail.avi", ""},
+  };
+  for (const auto &c : clips) {
+    SCOPED_TRACE(c.name);
+    media_fixture::writeGreyRamp(file(c.name), 128, 64, 60, c.muxerOptions);
+    const std::string bytes = media_fixture::readFile(file(c.name));
+    media_fixture::writeFile(file(c.name), bytes.substr(0, bytes.size() / 3));
+    try {
+      openMediaFile(file(c.name), smallFormat());
+      ADD_FAILURE() << "opened";
+    } catch (const SourceError &e) {
+      EXPECT_THAT(e.what(), HasSubstr("is damaged or truncated"));
+    }
+  }
+  // A Y4M file whose last frame is cut short.
+  std::vector<Frame> frames(9, media_fixture::numberedFrame(16, 8, 1));
+  media_fixture::writeY4m(file("cut.y4m"), 16, 8, frames);
+  const std::string y4m = media_fixture::readFile(file("cut.y4m"));
+  media_fixture::writeFile(file("cut.y4m"), y4m.substr(0, y4m.size() / 3));
+  try {
+    openMediaFile(file("cut.y4m"), smallFormat());
+    ADD_FAILURE() << "opened";
+  } catch (const SourceError &e) {
+    EXPECT_THAT(e.what(), HasSubstr("is damaged or truncated (the frame after frame 1 is cut short)"));
   }
 }
 
@@ -274,7 +341,7 @@ TEST_F(SourcesTest, FilesThatAreNotWholeVideosAreRefusedWithTheReason) {
   media_fixture::writeY4m(file("whole.y4m"), 16, 8, frames);
   const std::string bytes = media_fixture::readFile(file("whole.y4m"));
   media_fixture::writeFile(file("cut.y4m"), bytes.substr(0, bytes.size() - 100));
-  writeGreyRamp(file("ramp.mp4"), 64, 48, 10);
+  media_fixture::writeGreyRamp(file("ramp.mp4"), 64, 48, 10);
   const std::string mp4 = media_fixture::readFile(file("ramp.mp4"));
   media_fixture::writeFile(file("cut.mp4"), mp4.substr(0, mp4.size() / 2));
   {

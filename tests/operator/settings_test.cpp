@@ -137,9 +137,6 @@ TEST_F(Settings, RoundTripAtAnotherWorkingSize) {
   editor.partScene = {11, 0, 13};
   editor.partScale[0] = 150;
   editor.partAlign[1] = 9;
-  editor.partOffsetX[0] = 10; // stored as 138.88..., at 360 wide: nearest(5.05) = 5
-  editor.partOffsetY[0] = 20; // 347.22..., at 288 high: nearest(10.05) = 10
-  editor.partOffsetX[1] = -7; // -97.22..., at 360: nearest(-3.55) = -4
   editor.partOpacity[2] = 77;
   editor.barStyle.paletteIndex = 4;
   ASSERT_EQ(editor.saveSettings(), 1);
@@ -157,27 +154,45 @@ TEST_F(Settings, RoundTripAtAnotherWorkingSize) {
   EXPECT_EQ(render.partScale[0], 75); // 1500 under mask scale 50
   EXPECT_EQ(render.partScale[1], 100);
   EXPECT_EQ(render.partAlign[1], 9);
-  EXPECT_EQ(render.partOffsetX[0], 5);
-  EXPECT_EQ(render.partOffsetY[0], 10);
-  EXPECT_EQ(render.partOffsetX[1], -4);
   EXPECT_EQ(render.partOpacity[2], 77);
   EXPECT_EQ(render.barStyle.paletteIndex, 4);
   EXPECT_EQ(styleBytes(render.barStyle), styleBytes(editor.barStyle));
   EXPECT_EQ(stateErrors(), 0);
 }
 
-TEST_F(Settings, NegativeOffsetComesBackAtTheSameSize) {
-  SplitMask first;
-  shapeState(first, 720, 576, 1);
-  first.maskPath = kMask;
-  first.partOffsetX[0] = -7; // nearest(-7.05) = -7
-  first.partOffsetY[0] = -1;
-  ASSERT_EQ(first.saveSettings(), 1);
-  SplitMask second;
-  shapeState(second, 720, 576, 1);
-  ASSERT_EQ(second.applySavedSettings(), 1);
-  EXPECT_EQ(second.partOffsetX[0], -7);
-  EXPECT_EQ(second.partOffsetY[0], -1);
+TEST_F(Settings, OffsetsComeBackConvertedToTheWorkingSize) {
+  // Stored as offset x 10000 / size, applied as nearest((size x r +- 500) /
+  // 10000), halves away from zero.
+  struct Case {
+    int savedWidth, savedHeight, x, y, width, height, expectedX, expectedY;
+  };
+  const Case cases[] = {
+      {720, 576, 10, 20, 360, 288, 5, 10},        // 138.88...: nearest(5.05), nearest(10.05)
+      {720, 576, -7, 0, 360, 288, -4, 0},         // -97.22...: nearest(-3.55)
+      {720, 576, -7, -1, 720, 576, -7, -1},       // nearest(-7.05), nearest(-1.05)
+      {1350, 1080, 675, 540, 720, 243, 360, 122}, // 5000: nearest(360.05), nearest(121.55)
+      {1000, 576, -600, 0, 64, 288, -38, 0},      // -6000: nearest(-38.45)
+      // A picture at scale 200 is twice the working size: offsets up to the
+      // whole working size are the editor's own and come back.
+      {720, 576, 720, -576, 720, 576, 720, -576},
+      {720, 576, -700, 500, 1440, 1152, -1400, 1000},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(testing::Message() << c.x << "," << c.y << " at " << c.savedWidth << "x" << c.savedHeight
+                                    << " applied at " << c.width << "x" << c.height);
+    SplitMask editor;
+    shapeState(editor, c.savedWidth, c.savedHeight, 1);
+    editor.maskPath = kMask;
+    editor.partOffsetX[0] = int16_t(c.x);
+    editor.partOffsetY[0] = int16_t(c.y);
+    ASSERT_EQ(editor.saveSettings(), 1);
+    SplitMask render;
+    shapeState(render, c.width, c.height, 1);
+    ASSERT_EQ(render.applySavedSettings(), 1);
+    EXPECT_EQ(render.partOffsetX[0], c.expectedX);
+    EXPECT_EQ(render.partOffsetY[0], c.expectedY);
+  }
+  EXPECT_EQ(stateErrors(), 0);
 }
 
 TEST_F(Settings, StoredScaleIsRelativeToTheMaskAndLimited) {
@@ -221,8 +236,8 @@ TEST_F(Settings, HostileValuesAreMadeSafe) {
   desc.maskPath = kMask;
   desc.parts[0] = {1, 1000, 5, nan, -inf, 300};
   desc.parts[1] = {2, 1000, 5, 1e300, -1e300, -5};
-  desc.parts[2] = {3, 1000, 0, 6000, -5100, 255}; // beyond half the picture
-  desc.parts[3] = {4, 1000, 5, 5000, -5000, 0};   // exactly half
+  desc.parts[2] = {3, 1000, 0, 6000, -5100, 255}; // beyond half the working size
+  desc.parts[3] = {4, 1000, 5, 5000, -5000, 0};
   BarStyle style = defaultBarStyle();
   style.paletteIndex = 99;
   style.mode = 7;
@@ -235,12 +250,12 @@ TEST_F(Settings, HostileValuesAreMadeSafe) {
   EXPECT_EQ(state.partOffsetX[0], 0);
   EXPECT_EQ(state.partOffsetY[0], 0);
   EXPECT_EQ(state.partOpacity[0], 255);
-  // Beyond half the picture: refused as part editing refuses it.
-  EXPECT_EQ(state.partOffsetX[1], 0);
-  EXPECT_EQ(state.partOffsetY[1], 0);
+  // Kept in 16 bits; beyond half the working size is no fault.
+  EXPECT_EQ(state.partOffsetX[1], 32767);
+  EXPECT_EQ(state.partOffsetY[1], -32768);
   EXPECT_EQ(state.partOpacity[1], 0);
-  EXPECT_EQ(state.partOffsetX[2], 0);
-  EXPECT_EQ(state.partOffsetY[2], 0);
+  EXPECT_EQ(state.partOffsetX[2], 432);  // nearest(432.05)
+  EXPECT_EQ(state.partOffsetY[2], -294); // nearest(-293.81)
   EXPECT_EQ(state.partOffsetX[3], 360);
   EXPECT_EQ(state.partOffsetY[3], -288);
   EXPECT_EQ(state.barStyle.paletteIndex, 0);

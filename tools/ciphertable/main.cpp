@@ -21,7 +21,7 @@
 #include <sstream>
 #include <string>
 
-#include <CLI/CLI.hpp>
+#include "host/support/command_line.hpp"
 
 namespace {
 
@@ -58,10 +58,11 @@ std::string tableSource() {
 } // namespace
 
 int main(int argc, char **argv) {
-  CLI::App app{"Writes the pack cipher's initial table as C++ source"};
+  CLI::App app{"Writes the pack cipher's initial table as C++ source", "tileron-ciphertable"};
   std::string output;
   app.add_option("-o,--output", output, "File to write (default: standard output)");
-  CLI11_PARSE(app, argc, argv);
+  if (const int status = vxhost::parseCommandLine(app, argc, argv); status >= 0)
+    return status;
 
   const std::string source = tableSource();
   if (output.empty()) {

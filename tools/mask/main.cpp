@@ -15,9 +15,8 @@
 #include <string>
 #include <vector>
 
-#include <CLI/CLI.hpp>
-
 #include "description.hpp"
+#include "host/support/command_line.hpp"
 #include "output.hpp"
 #include "pack.hpp"
 #include "raster.hpp"
@@ -71,7 +70,7 @@ void unpack(const std::string &path) {
 } // namespace
 
 int main(int argc, char **argv) {
-  CLI::App app{"tileron-mask: builds split-screen masks and their pack index files"};
+  CLI::App app{"tileron-mask: builds split-screen masks and their pack index files", "tileron-mask"};
   app.require_subcommand(1);
 
   std::vector<std::string> descriptions;
@@ -94,15 +93,9 @@ int main(int argc, char **argv) {
   CLI::App *unpackCommand = app.add_subcommand("unpack", "Prints the plain index of a pack");
   unpackCommand->add_option("pack", unpackFile, "Pack index file (.dat)")->required()->check(CLI::ExistingFile);
 
-  CLI11_PARSE(app, argc, argv);
-  try {
+  return vxhost::runCommandLine(app, argc, argv, [&] {
     if (*buildCommand) build(descriptions, directory, size);
     if (*packCommand) pack(index, packFile);
     if (*unpackCommand) unpack(unpackFile);
-  } catch (const std::exception &error) {
-    std::cout.flush();
-    std::cerr << "tileron-mask: " << error.what() << "\n";
-    return 1;
-  }
-  return 0;
+  });
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <stdexcept>
+#include <string_view>
 
 #include "engine/split_mask.hpp"
 #include "entry/entry.hpp"
@@ -12,6 +13,10 @@
 namespace tileron::maskstool {
 
 namespace {
+
+// Marker positions do not depend on the working size; the smallest one the
+// loader takes keeps the shape images it reads on the way small.
+constexpr int kStampGeometryWidth = 64, kStampGeometryHeight = 64;
 
 int32_t send(uint16_t type) {
   OperatorMessage message{};
@@ -42,6 +47,26 @@ int countParts(const std::string &path) {
   for (int i = 0; parts && i < std::min<int>(parts->count, kMaxParts); ++i)
     count += XmlElementListPtr(xmlGetElements(parts->entries[i], "filename")) != nullptr;
   return count;
+}
+
+std::string shortName(const std::string &path) {
+  constexpr std::string_view folder = "/programs/tileron/mask/", extension = ".xml";
+  std::string name = path;
+  if (name.rfind(folder, 0) == 0) name.erase(0, folder.size());
+  if (name.size() > extension.size() && name.compare(name.size() - extension.size(), extension.size(), extension) == 0)
+    name.resize(name.size() - extension.size());
+  return name;
+}
+
+std::vector<std::pair<int, int>> partMarkers(const std::string &path) {
+  SplitMask state;
+  state.maskPath = path;
+  std::vector<std::pair<int, int>> markers;
+  if (!state.setGeometry(kStampGeometryWidth, kStampGeometryHeight, true, false) || !state.loadMask(true))
+    return markers;
+  for (int i = 0; i < std::min<int>(state.partCount, kMaxParts); ++i)
+    markers.emplace_back(state.partStampX[i], state.partStampY[i]);
+  return markers;
 }
 
 std::string titleText(const MaskInfo &entry) {

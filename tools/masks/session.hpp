@@ -3,6 +3,10 @@
 // unload message.
 #pragma once
 
+#include <string>
+#include <utility>
+#include <vector>
+
 #include "masks/catalogue.hpp"
 
 namespace tileron::maskstool {
@@ -25,6 +29,15 @@ public:
 // mask loader counts them (part elements with a file name, at most 10); 0
 // when the file cannot be read.
 int countParts(const std::string &path);
+
+// The name a preset description gives the mask at the home-relative
+// `path`: its path below the mask folder without ".xml" ("grid_4").
+std::string shortName(const std::string &path);
+
+// Where the mask at the home-relative `path` puts each part's marker on its
+// stamp map, as the mask loader reads it; an x of 0 marks none. Empty when
+// the mask cannot be loaded.
+std::vector<std::pair<int, int>> partMarkers(const std::string &path);
 
 // A title as UTF-8.
 std::string titleText(const MaskInfo &entry);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "host/images/yuv.hpp"
+#include "session.hpp"
 
 namespace tileron::maskstool {
 
@@ -19,7 +20,7 @@ constexpr int kTextGap = 6;         // between picture and title
 constexpr int kTitleLines = 2;      // a longer title is cut with an ellipsis
 constexpr int kEmptyWidth = 150, kEmptyHeight = 84; // frame of an entry without picture
 constexpr vxhost::Rgba kBackground{32, 32, 32, 255}, kText{230, 230, 230, 255},
-    kFrame{96, 96, 96, 255};
+    kFrame{96, 96, 96, 255}, kNumber{255, 255, 255, 255}, kNumberOutline{0, 0, 0, 255};
 
 // UTF-16 code units to code points (a lone surrogate becomes U+FFFD).
 std::u32string codePoints(const std::vector<xchar> &title) {
@@ -57,6 +58,7 @@ public:
   TextPainter &operator=(const TextPainter &) = delete;
 
   int lineHeight() const { return lineHeight_; }
+  int ascender() const { return ascender_; }
 
   int width(const std::u32string &text) const {
     int pen = 0;
@@ -65,8 +67,10 @@ public:
     return pen;
   }
 
-  // Draws `text` with its top at `top`, blending by the glyphs' coverage.
-  void draw(vxhost::RgbaPicture &picture, int x, int top, const std::u32string &text) const {
+  // Draws `text` in `colour` with its top at `top`, blending by the glyphs'
+  // coverage.
+  void draw(vxhost::RgbaPicture &picture, int x, int top, const std::u32string &text,
+            vxhost::Rgba colour = kText) const {
     const int baseline = top + ascender_;
     for (const char32_t c : text) {
       if (FT_Load_Char(face_, c, FT_LOAD_RENDER) != 0) continue;
@@ -79,8 +83,8 @@ public:
           if (px < 0 || py < 0 || px >= picture.width || py >= picture.height) continue;
           const int a = bitmap.buffer[row * static_cast<unsigned>(bitmap.pitch) + col];
           uint8_t *p = &picture.pixels[(static_cast<std::size_t>(py) * picture.width + px) * 4];
-          const uint8_t colour[3] = {kText.r, kText.g, kText.b};
-          for (int k = 0; k < 3; ++k) p[k] = static_cast<uint8_t>((colour[k] * a + p[k] * (255 - a)) / 255);
+          const uint8_t rgb[3] = {colour.r, colour.g, colour.b};
+          for (int k = 0; k < 3; ++k) p[k] = static_cast<uint8_t>((rgb[k] * a + p[k] * (255 - a)) / 255);
         }
       x += static_cast<int>(glyph->advance.x >> 6);
     }
@@ -131,6 +135,25 @@ void fill(vxhost::RgbaPicture &picture, int x, int y, int w, int h, vxhost::Rgba
     }
 }
 
+// The part numbers as the user counts them (part 1 first), each centred on
+// the part's marker position and outlined in black so that it reads on the
+// light and the dark parts of a stamp picture.
+void drawPartNumbers(vxhost::RgbaPicture &sheet, const TextPainter &painter, const MaskInfo &entry,
+                     int x, int y) {
+  const std::vector<std::pair<int, int>> markers = partMarkers(entry.path);
+  for (std::size_t i = 0; i < markers.size(); ++i) {
+    const auto [mx, my] = markers[i];
+    if (mx <= 0 || my < 0 || mx >= entry.thumbnail->width || my >= entry.thumbnail->height) continue;
+    const std::string digits = std::to_string(i + 1);
+    const std::u32string text(digits.begin(), digits.end());
+    const int left = x + mx - painter.width(text) / 2, top = y + my - painter.ascender() / 2 - 1;
+    for (int dy = -1; dy <= 1; ++dy)
+      for (int dx = -1; dx <= 1; ++dx)
+        if (dx != 0 || dy != 0) painter.draw(sheet, left + dx, top + dy, text, kNumberOutline);
+    painter.draw(sheet, left, top, text, kNumber);
+  }
+}
+
 } // namespace
 
 vxhost::RgbaPicture contactSheet(const MaskCatalogue &catalogue, const SheetOptions &options) {
@@ -170,6 +193,7 @@ vxhost::RgbaPicture contactSheet(const MaskCatalogue &catalogue, const SheetOpti
         vxhost::yuvaRowToRgba(pixels + static_cast<std::size_t>(j) * w,
                               &sheet.pixels[(static_cast<std::size_t>(y + j) * sheet.width + x) * 4],
                               static_cast<std::size_t>(w));
+      drawPartNumbers(sheet, painter, entry, x, y);
     } else {
       fill(sheet, x, y, w, h, kBackground);
     }

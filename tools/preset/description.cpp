@@ -6,8 +6,10 @@
 #include <cstdio>
 #include <cstring>
 
+#include "host/control.hpp"
 #include "host/media/colour.hpp"
 #include "host/scenes/json_check.hpp"
+#include "host/textures/texture_library.hpp"
 
 namespace tileron::preset {
 namespace {
@@ -17,6 +19,8 @@ using vxhost::JsonChecker;
 
 constexpr const char *maskFolder = "/programs/tileron/mask/";
 constexpr const char *modeNames[] = {"colour", "texture", "gradient"};
+// The US spelling of a key or mode, taken as the other.
+constexpr const char *kColorSpelling = "color";
 
 // "#RRGGBB" takes the host's RGB conversion (BT.601, as the palette shows
 // colours); "0xYYUUVVAA" is the word itself.
@@ -45,27 +49,56 @@ std::string colourText(uint32_t word) {
   return text;
 }
 
+// A name below the mask folder ("grid_4", "mine/grid_4", ".xml" allowed
+// once) or the home-relative path itself. Each part of a name is plain and
+// does not start with '.', so a name never leaves the folder.
 std::string checkMask(const JsonChecker &check, const json &value) {
-  const std::string text = check.text(value, "mask");
+  std::string text = check.text(value, "mask");
   if (text.rfind(maskFolder, 0) == 0 && text.size() > std::strlen(maskFolder) + 4 &&
       text.compare(text.size() - 4, 4, ".xml") == 0 && text.find("/../") == std::string::npos)
     return text;
-  const bool plain = std::all_of(text.begin(), text.end(), [](char c) {
-    return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '-' || c == '.';
-  });
-  if (!plain || text[0] == '.')
-    check.fail("mask", "\"" + text + "\" is neither a mask name (e.g. diagonal_down_2) nor a path " +
+  const std::string given = text;
+  if (text.size() > 4 && text.compare(text.size() - 4, 4, ".xml") == 0)
+    text.resize(text.size() - 4);
+  bool plain = !text.empty();
+  for (size_t start = 0; plain && start <= text.size();) {
+    const size_t end = std::min(text.find('/', start), text.size());
+    plain = end > start && text[start] != '.' &&
+            std::all_of(text.begin() + long(start), text.begin() + long(end), [](char c) {
+              return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '-' || c == '.';
+            });
+    start = end + 1;
+  }
+  if (!plain)
+    check.fail("mask", "\"" + given + "\" is neither a mask name (e.g. diagonal_down_2) nor a path " +
                            maskFolder + "NAME.xml");
   return maskFolder + text + ".xml";
 }
 
+// A file of the host's texture library; anything else would draw a flat bar.
+void checkTexture(const JsonChecker &check, const std::string &name) {
+  const std::vector<std::string> installed = vxhost::installedTextures();
+  if (std::find(installed.begin(), installed.end(), name) != installed.end())
+    return;
+  std::string known;
+  for (const std::string &texture : installed)
+    known += (known.empty() ? "" : ", ") + texture;
+  check.fail("bar.texture.name", "\"" + name + "\" is not an installed texture (" +
+                                     (known.empty() ? "none is installed in " + vxhost::textureDir().string()
+                                                    : "installed: " + known) + ")");
+}
+
 void parseBar(const JsonChecker &check, const json &bar, PresetDescription &out) {
-  check.onlyKeys(bar, "bar", {"width", "mode", "colour", "paletteIndex", "palette", "angle", "from", "to", "texture"});
+  check.onlyKeys(bar, "bar", {"width", "mode", "colour", "color", "paletteIndex", "palette", "angle", "from", "to", "texture"});
+  if (bar.contains("colour") && bar.contains(kColorSpelling))
+    check.fail("bar.color", "give either colour or color, not both");
   BarStyle &style = out.barStyle;
   if (bar.contains("width"))
     out.barWidth = int(check.integer(bar["width"], "bar.width", 0, 100));
   if (bar.contains("mode")) {
-    const std::string mode = check.text(bar["mode"], "bar.mode");
+    std::string mode = check.text(bar["mode"], "bar.mode");
+    if (mode == kColorSpelling)
+      mode = modeNames[kBarColour];
     const auto found = std::find(std::begin(modeNames), std::end(modeNames), mode);
     if (found == std::end(modeNames))
       check.fail("bar.mode", "\"" + mode + "\" is not one of colour, texture, gradient");
@@ -80,8 +113,9 @@ void parseBar(const JsonChecker &check, const json &bar, PresetDescription &out)
     for (int i = 0; i < kPaletteSize; ++i)
       style.palette[i] = parseColour(check, palette[i], "bar.palette[" + std::to_string(i) + "]");
   }
-  if (bar.contains("colour"))
-    style.palette[style.paletteIndex] = parseColour(check, bar["colour"], "bar.colour");
+  for (const char *key : {"colour", kColorSpelling})
+    if (bar.contains(key))
+      style.palette[style.paletteIndex] = parseColour(check, bar[key], std::string("bar.") + key);
   if (bar.contains("angle"))
     style.angle = int16_t(check.integer(bar["angle"], "bar.angle", 0, 360));
   if (bar.contains("from"))
@@ -94,6 +128,7 @@ void parseBar(const JsonChecker &check, const json &bar, PresetDescription &out)
     const std::string name = check.text(check.required(texture, "bar.texture", "name"), "bar.texture.name");
     if (name.size() >= sizeof style.texture.name || name.find('/') != std::string::npos)
       check.fail("bar.texture.name", "\"" + name + "\" is not a texture file name (no folder, at most 63 bytes)");
+    checkTexture(check, name);
     style.texture = TxSettings{};
     style.texture.magic = TX_SETTINGS_MAGIC;
     style.texture.version = TX_SETTINGS_VERSION;
@@ -146,6 +181,10 @@ PresetDescription parseDescription(const std::string &text, const std::string &f
       description.parts.push_back(parsePart(check, parts[i], "parts[" + std::to_string(i) + "]"));
   }
   return description;
+}
+
+std::string maskPathOf(const std::string &mask, const std::string &source) {
+  return checkMask(JsonChecker(source), json(mask));
 }
 
 nlohmann::ordered_json describe(const PresetDescription &description) {

@@ -35,6 +35,11 @@ struct PresetDescription {
 // of range, a malformed colour.
 PresetDescription parseDescription(const std::string &text, const std::string &file);
 
+// The home-relative path of the mask named `mask` (a name below the mask
+// folder, ".xml" allowed, or the path itself), as parseDescription reads the
+// key "mask". Throws vxhost::JsonFileError naming `source`.
+std::string maskPathOf(const std::string &mask, const std::string &source);
+
 // The description as JSON, every value spelled out; parseDescription of its
 // text gives the same preset.
 nlohmann::ordered_json describe(const PresetDescription &description);

@@ -1,5 +1,6 @@
 #include "preset.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <fstream>
@@ -11,6 +12,7 @@
 #include "entry/module.hpp"
 #include "host/control.hpp"
 #include "host/media/output.hpp"
+#include "host/support/user_home.hpp"
 #include "vxhost/orvexares.h"
 
 namespace tileron::preset {
@@ -20,20 +22,19 @@ namespace fs = std::filesystem;
 
 // A private VXHOME for the operator's code, whose mask folder is the user's:
 // the editor instance reads and writes its settings file there, never in the
-// user's home.
+// user's home. A home without masks gets the bundled library first, and the
+// operator's reports go to the user's log, where they stay.
 class Workshop {
 public:
   explicit Workshop(const fs::path &home) {
+    vxhost::installBundledMasks(home, "tileron-preset");
     const fs::path masks = fs::absolute(home / "programs/tileron/mask");
     if (!fs::is_directory(masks))
       throw std::runtime_error("no masks are installed: " + masks.string() + " does not exist");
-    std::string pattern = (fs::temp_directory_path() / "tileron-preset-XXXXXX").string();
-    if (!::mkdtemp(pattern.data()))
-      throw std::runtime_error("cannot make a temporary folder in " + fs::temp_directory_path().string());
-    root_ = pattern;
-    fs::create_directories(root_ / "programs/tileron/prefs");
-    fs::create_directories(root_ / "programs/tileron/archive");
-    fs::create_directory_symlink(masks, root_ / "programs/tileron/mask");
+    const char *log = std::getenv("VXHOST_LOG");
+    if ((!log || !*log) && ::setenv("VXHOST_LOG", (fs::absolute(home) / "log/vxhost.log").c_str(), 1) != 0)
+      throw std::runtime_error("cannot set the environment variable VXHOST_LOG");
+    root_ = vxhost::makeLinkedHome(home, "tileron-preset");
     vxhost::setHome(root_);
     vxhost::captureLog(true);
     vxhost::takeLog();
@@ -52,7 +53,8 @@ public:
 
   fs::path settingsFile() const { return root_ / "programs/tileron/prefs/tileron.prf"; }
 
-  // The operator's error reports since the last call, for a message.
+  // The operator's error reports since the last call, for a message about
+  // a failure the user cannot mend (the records stay in the log).
   static std::string reports() {
     std::string text;
     for (const vxhost::LogRecord &record : vxhost::takeLog())
@@ -65,6 +67,18 @@ public:
 private:
   fs::path root_;
 };
+
+// Why the mask at the home-relative `maskPath` did not load, as a sentence
+// naming its file; the operator's own records stay in the host log.
+std::string maskProblem(const fs::path &home, const std::string &maskPath) {
+  vxhost::takeLog();
+  const fs::path file = fs::absolute(home).string() + maskPath;
+  std::error_code error;
+  if (!fs::exists(file, error))
+    return "there is no mask file " + file.string() + " (tileron-host masks list shows the installed masks)";
+  return file.string() + " cannot be read as a mask: it is not a mask description, or an image it names is "
+                         "missing or unreadable (the host log " + vxhost::logPath().string() + " has the details)";
+}
 
 std::string readAll(const fs::path &path) {
   std::ifstream in(path, std::ios::binary);
@@ -95,8 +109,7 @@ void makePreset(const PresetDescription &description, const std::string &source,
     // not load; a preset must name the mask it was asked for.
     if (!editor.setupEditor(description.maskPath.c_str(), screen.width, screen.height, 0) ||
         editor.maskPath != description.maskPath)
-      throw std::runtime_error(source + ": mask: " + description.maskPath + " cannot be loaded from " +
-                               (home / "programs/tileron/mask").string() + " (is it installed?)" + Workshop::reports());
+      throw std::runtime_error(source + ": mask: " + maskProblem(home, description.maskPath));
     if (int(description.parts.size()) > editor.partCount)
       throw std::runtime_error(source + ": parts: the mask " + description.maskPath + " has " +
                                std::to_string(editor.partCount) + " parts, the description " +
@@ -129,6 +142,27 @@ void makePreset(const PresetDescription &description, const std::string &source,
   vxhost::setInput(nullptr);
 }
 
+PresetDescription scenePerPart(const std::string &maskPath, const std::string &source, const fs::path &home) {
+  int parts = 0;
+  {
+    Workshop workshop(home);
+    SplitMask state;
+    state.maskPath = maskPath;
+    const vxhost::Screen &screen = vxhost::screen();
+    if (!state.setGeometry(screen.width, screen.height, false, false) || !state.loadMask(false))
+      throw std::runtime_error(source + ": mask: " + maskProblem(home, maskPath));
+    parts = std::clamp<int>(state.partCount, 0, kMaxParts);
+  }
+  PresetDescription description;
+  description.maskPath = maskPath;
+  for (int i = 0; i < parts; ++i) {
+    PartValues part;
+    part.scene = i + 1;
+    description.parts.push_back(part);
+  }
+  return description;
+}
+
 PresetDescription readPreset(const fs::path &file, const fs::path &home) {
   const std::string bytes = readAll(file);
   Workshop workshop(home);
@@ -141,8 +175,7 @@ PresetDescription readPreset(const fs::path &file, const fs::path &home) {
   if (!state.loadLastMaskPath() || state.maskPath.empty())
     throw std::runtime_error(file.string() + ": not a settings or preset file");
   if (!state.loadMask(false))
-    throw std::runtime_error(file.string() + ": its mask " + state.maskPath + " cannot be loaded from " +
-                             (home / "programs/tileron/mask").string() + " (is it installed?)" + Workshop::reports());
+    throw std::runtime_error(file.string() + ": its mask " + state.maskPath + ": " + maskProblem(home, state.maskPath));
   if (!state.applySavedSettings())
     throw std::runtime_error(file.string() + ": damaged or cut short" + Workshop::reports());
 

@@ -18,6 +18,12 @@ namespace tileron::preset {
 void makePreset(const PresetDescription &description, const std::string &source,
                 const std::filesystem::path &home, const std::filesystem::path &output);
 
+// A description for the mask at the home-relative `maskPath` in which part
+// i (counted from 1) shows scene i, every other value the editor's default.
+// Throws std::runtime_error naming `source` when the mask cannot be loaded.
+PresetDescription scenePerPart(const std::string &maskPath, const std::string &source,
+                               const std::filesystem::path &home);
+
 // Reads a settings or preset file as the render set-up does (last mask,
 // mask, saved settings) and returns it as a description. Throws
 // std::runtime_error for a file that is not one, or whose mask is not

@@ -1,6 +1,6 @@
 // tileron-resgen: draws the icons of the resource sets "tileron" and "gui"
 // and writes them as PNG files, <out>/<set>/images/<number>.png.
-#include <CLI/CLI.hpp>
+#include "host/support/command_line.hpp"
 
 #include <cstdio>
 #include <filesystem>
@@ -148,11 +148,12 @@ bool write(const fs::path &dir, int number, const Canvas &canvas, int &count) {
 } // namespace
 
 int main(int argc, char **argv) {
-  CLI::App app{"Draws the icons of the resource sets \"tileron\" and \"gui\" as PNG files."};
+  CLI::App app{"Draws the icons of the resource sets \"tileron\" and \"gui\" as PNG files.", "tileron-resgen"};
   std::string out = std::string(VXHOST_DATA_DIR) + "/resources";
   app.add_option("--out", out, "resource folder to write <set>/images/<number>.png into")
       ->capture_default_str();
-  CLI11_PARSE(app, argc, argv);
+  if (const int status = vxhost::parseCommandLine(app, argc, argv); status >= 0)
+    return status;
 
   const fs::path module = fs::path(out) / "tileron" / "images";
   const fs::path gui = fs::path(out) / "gui" / "images";

@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include <CLI/CLI.hpp>
+#include "host/support/command_line.hpp"
 
 namespace {
 
@@ -177,10 +177,11 @@ bool writePng(const std::filesystem::path &path, const std::vector<uint8_t> &rgb
 } // namespace
 
 int main(int argc, char **argv) {
-  CLI::App app{"Writes the texture library: 256 x 256 RGB PNGs that tile seamlessly."};
+  CLI::App app{"Writes the texture library: 256 x 256 RGB PNGs that tile seamlessly.", "tileron-texgen"};
   std::filesystem::path out = std::filesystem::path(VXHOST_DATA_DIR) / "textures";
   app.add_option("-o,--out", out, "folder to write the textures into")->capture_default_str();
-  CLI11_PARSE(app, argc, argv);
+  if (const int status = vxhost::parseCommandLine(app, argc, argv); status >= 0)
+    return status;
 
   const Texture textures[] = {{"wood.png", wood},       {"marble.png", marble},
                               {"brushed_metal.png", brushedMetal}, {"fabric.png", fabric},
