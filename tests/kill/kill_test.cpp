@@ -173,6 +173,21 @@ protected:
     ::_exit(0);
   }
 
+  // Forks a child (see child()) and gives the read end of its announcements
+  // in `events`; -1 when the pipe or the fork fails.
+  pid_t startChild(const std::array<int, kWriters> &next, int first, int rounds, int &events) {
+    int fds[2];
+    if (::pipe(fds) != 0) return -1;
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+      ::close(fds[0]);
+      child(fds[1], next, first, rounds);
+    }
+    ::close(fds[1]);
+    events = fds[0];
+    return pid;
+  }
+
   // The files each writer writes, home-relative, its primary file (the one
   // written last) at the end, and their bytes in both versions.
   void recordVersions() {
@@ -309,22 +324,16 @@ TEST_F(KillDuringWrites, EveryFileIsTheOldOrTheNewOne) {
   for (; round < kKillsPerWriter * kWriters && std::chrono::steady_clock::now() < deadline; ++round) {
     const int target = round % kWriters;
     const std::array<int, kWriters> next = nextVersions();
-    int fds[2];
-    ASSERT_EQ(::pipe(fds), 0);
-    const pid_t pid = ::fork();
-    ASSERT_GE(pid, 0);
-    if (pid == 0) {
-      ::close(fds[0]);
-      child(fds[1], next, target, 0);
-    }
-    ::close(fds[1]);
+    int eventsFd = -1;
+    const pid_t pid = startChild(next, target, 0, eventsFd);
+    ASSERT_GT(pid, 0);
 
     // Wait for the target's start, then kill a random part of its time later.
     std::vector<uint8_t> events;
     for (bool started = false; !started;) {
-      pollfd wait{fds[0], POLLIN, 0};
+      pollfd wait{eventsFd, POLLIN, 0};
       uint8_t byte = 0;
-      if (::poll(&wait, 1, 10000) != 1 || ::read(fds[0], &byte, 1) != 1) break;
+      if (::poll(&wait, 1, 10000) != 1 || ::read(eventsFd, &byte, 1) != 1) break;
       events.push_back(byte);
       started = byte == event(target, next[target], false);
     }
@@ -332,8 +341,8 @@ TEST_F(KillDuringWrites, EveryFileIsTheOldOrTheNewOne) {
     ::kill(pid, SIGKILL);
     int status = 0;
     ASSERT_EQ(::waitpid(pid, &status, 0), pid);
-    for (uint8_t byte; ::read(fds[0], &byte, 1) == 1;) events.push_back(byte);
-    ::close(fds[0]);
+    for (uint8_t byte; ::read(eventsFd, &byte, 1) == 1;) events.push_back(byte);
+    ::close(eventsFd);
     ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL)
         << "the writers failed before the kill (status " << status << ")";
 
@@ -351,18 +360,12 @@ TEST_F(KillDuringWrites, EveryFileIsTheOldOrTheNewOne) {
   }
 
   // A run to its end over whatever the kills left.
-  int fds[2];
-  ASSERT_EQ(::pipe(fds), 0);
-  const pid_t pid = ::fork();
-  ASSERT_GE(pid, 0);
-  if (pid == 0) {
-    ::close(fds[0]);
-    child(fds[1], nextVersions(), 0, 1);
-  }
-  ::close(fds[1]);
+  int eventsFd = -1;
+  const pid_t pid = startChild(nextVersions(), 0, 1, eventsFd);
+  ASSERT_GT(pid, 0);
   std::vector<uint8_t> events;
-  for (uint8_t byte; ::read(fds[0], &byte, 1) == 1;) events.push_back(byte);
-  ::close(fds[0]);
+  for (uint8_t byte; ::read(eventsFd, &byte, 1) == 1;) events.push_back(byte);
+  ::close(eventsFd);
   int status = 0;
   ASSERT_EQ(::waitpid(pid, &status, 0), pid);
   ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the writers failed after the kills";
