@@ -94,7 +94,7 @@ extern "C" int32_t opPreview(int32_t) {
   int32_t result = 0;
   try {
     if (!window && !setup.output.empty())
-      writer = openWriter(setup.output, f, 0);
+      writer = openWriter(setup.output, f);
     const int frames = (setup.effectLength + 1) / 2;
     const auto period = std::chrono::duration<double>(double(f.rateDen) / f.rateNum);
     const Clock::time_point start = Clock::now();
