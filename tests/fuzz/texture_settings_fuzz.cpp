@@ -12,8 +12,8 @@
 #include "bar/bar_fill.hpp"
 #include "bar/bar_style.hpp"
 #include "fuzz_env.hpp"
-#include "host/control.hpp"
-#include "host/textures/texture_library.hpp"
+#include "host/settings/settings.hpp"
+#include "host/textures/txlib.hpp"
 #include "operator/fixtures/mask_fixture.hpp"
 #include "vxhost/txlib.h"
 
