@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
 #include <memory>
 #include <sys/stat.h>
 #include <system_error>
@@ -27,6 +28,18 @@ mode_t currentUmask() {
 
 [[noreturn]] void cannotWrite(const fs::path &what, const std::string &why) {
   throw OutputError(what.string() + ": cannot be written (" + why + ")");
+}
+
+// Puts the file's bytes on the disk before it is renamed into place: without
+// it a crash of the machine could leave an empty file under the final name.
+void syncToDisk(const fs::path &path) {
+  const int fd = ::open(path.c_str(), O_RDONLY);
+  const bool synced = fd >= 0 && ::fsync(fd) == 0;
+  const int error = errno;
+  if (fd >= 0)
+    ::close(fd);
+  if (!synced)
+    cannotWrite(path, std::strerror(error));
 }
 
 } // namespace
@@ -61,6 +74,7 @@ TempFile::~TempFile() {
 }
 
 void TempFile::commit() {
+  syncToDisk(path_);
   std::error_code ec;
   fs::rename(path_, target_, ec);
   if (ec)
@@ -86,6 +100,7 @@ TempFolder::~TempFolder() {
 void TempFolder::commit() {
   std::error_code ec;
   for (const auto &entry : fs::directory_iterator(path_)) {
+    syncToDisk(entry.path());
     fs::rename(entry.path(), folder_ / entry.path().filename(), ec);
     if (ec)
       cannotWrite(folder_ / entry.path().filename(), ec.message());

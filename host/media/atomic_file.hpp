@@ -23,7 +23,9 @@ std::filesystem::path folderOf(const std::filesystem::path &target);
 void requireFolder(const std::filesystem::path &folder);
 
 // A file under a unique hidden name beside the target; removed unless moved
-// under the target's name by commit(). Made private; the committed file gets
+// under the target's name by commit(), which first puts its bytes on the disk
+// (fsync). A process killed while writing leaves only that hidden name, never
+// a partial file under the target's. Made private; the committed file gets
 // the mode any program's files get (0666 less the umask). Throws OutputError.
 class TempFile {
 public:
@@ -39,8 +41,9 @@ private:
   std::filesystem::path target_, path_;
 };
 
-// A hidden folder inside `folder`; commit() moves every file in it into
-// `folder`, the destructor removes what is left. Throws OutputError.
+// A hidden folder inside `folder`; commit() puts every file in it on the disk
+// and moves it into `folder`, the destructor removes what is left. Throws
+// OutputError.
 class TempFolder {
 public:
   explicit TempFolder(const std::filesystem::path &folder);
