@@ -21,8 +21,11 @@ extern "C" {
 #include <nlohmann/json.hpp>
 
 #include "commands.hpp"
+#include "host/images/image_handles.hpp"
 #include "host/media/audio.hpp"
 #include "host/media/output.hpp"
+#include "host/media/read_ahead.hpp"
+#include "host/media/write_behind.hpp"
 #include "host/scenes/storyboard.hpp"
 #include "host/scenes/timecode.hpp"
 #include "host/support/user_home.hpp"
@@ -46,7 +49,13 @@ struct RenderOptions {
   std::string preset;
   std::string presetDescription;
   bool stats = false;
+  int threads = 0;
 };
+
+// What reads ahead of and writes behind the render when it is pipelined:
+// fields read ahead by all clips together, and whole frames queued for the writer.
+constexpr std::size_t kReadAheadBytes = std::size_t{96} << 20;
+constexpr int kWriteBehindFrames = 2;
 
 volatile std::sig_atomic_t interrupted = 0;
 
@@ -370,10 +379,6 @@ private:
   const Plugin &plugin_;
 };
 
-struct ImageFree {
-  void operator()(OpImage *image) const { opFreeImage(image); }
-};
-
 void runRender(const HostContext &context, const RenderOptions &options) {
   // The messages below say what is wrong; FFmpeg's own would only repeat it.
   av_log_set_level(AV_LOG_FATAL);
@@ -416,18 +421,34 @@ void runRender(const HostContext &context, const RenderOptions &options) {
   // before the one it shows: the two frames every clip keeps are enough, and
   // a larger cache would only fault in fresh memory for frames never reused.
   StoryboardClips clips = openClips(board, 0);
+  // Pipelined, each clip reads ahead on a thread of its own; the time
+  // counted for the clips is then the time the render waits for them.
+  const bool pipelined = options.threads != 1;
+  const int depth = readAheadDepth(format, clips.scenes.size() + 1, kReadAheadBytes);
+  const auto prepare = [&](std::shared_ptr<ClipSource> clip) -> std::shared_ptr<ClipSource> {
+    return std::make_shared<TimedClip>(pipelined ? readAhead(std::move(clip), format, depth) : std::move(clip),
+                                       clipTime);
+  };
   std::vector<std::pair<std::string, std::shared_ptr<ClipSource>>> named; // for failure messages
-  clips.input = std::make_shared<TimedClip>(clips.input, clipTime);
+  clips.input = prepare(clips.input);
   named.emplace_back("input (" + board.input + ")", clips.input);
   for (size_t i = 0; i < clips.scenes.size(); ++i) {
     auto &[id, clip] = clips.scenes[i];
-    clip = std::make_shared<TimedClip>(clip, clipTime);
+    clip = prepare(clip);
     named.emplace_back("scene " + std::to_string(id) + " (" + board.scenes[i].source + ")", clip);
   }
 
   writerOptions.audio = openAudio(board, audioChoice, range, kind);
+  writerOptions.encoderThreads = pipelined ? options.threads : 1;
   applyStoryboard(board, clips);
-  std::unique_ptr<FrameWriter> writer = openWriter(options.output, format, writerOptions);
+  // The clips (and the threads reading them ahead) end with the render.
+  const struct ClipsRelease {
+    ~ClipsRelease() {
+      clearScenes();
+      setInput(nullptr);
+    }
+  } clipsRelease;
+  WriteBehind writer(openWriter(options.output, format, writerOptions), pipelined ? kWriteBehindFrames : 0);
   const Plugin plugin(pluginPath(context.pluginOption));
   captureLog(true);
   takeLog();
@@ -435,15 +456,12 @@ void runRender(const HostContext &context, const RenderOptions &options) {
   if (plugin.send(OP_MSG_SETUP, 0) != 0)
     throw std::runtime_error("the effect could not be set up: its settings or its mask could not be used" + reports());
 
-  std::unique_ptr<OpImage, ImageFree> delivered;
+  OpImageHandle delivered;
   setFieldSink([&delivered](OpImage *image) { delivered.reset(image); });
   const int fieldHeight = format.height / 2;
   // The two fields of the frame being made, kept until both are there and
-  // the writer reads them in place.
-  std::unique_ptr<OpImage, ImageFree> fields[2];
-  const auto pixelsOf = [](const std::unique_ptr<OpImage, ImageFree> &field) {
-    return field ? reinterpret_cast<const uint32_t *>(field->pixels) : nullptr;
-  };
+  // handed to the writer, which reads them in place.
+  OpImageHandle fields[2];
   Progress progress(range.last - range.first + 1);
   InterruptGuard interruptGuard;
   const auto start = Clock::now();
@@ -469,16 +487,16 @@ void runRender(const HostContext &context, const RenderOptions &options) {
     // A frame cut by a field range (to the discarding output only) keeps
     // its other field's lines black.
     if (t % 2 == 1 || t == range.last) {
-      writer->writeFields(pixelsOf(fields[0]), pixelsOf(fields[1]));
+      writer.write(std::move(fields[0]), std::move(fields[1]));
       fields[0].reset();
       fields[1].reset();
     }
     takeLog(); // a field that came is not a failure: its reports need not be kept
     progress.update(t - range.first + 1);
   }
+  writer.finish(); // counted: frames written behind the render are part of it
   const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
   const double clipSeconds = std::chrono::duration<double>(clipTime - clipTimeBefore).count();
-  writer->finish();
   progress.finish();
   if (options.stats) {
     const int fields = range.last - range.first + 1;
@@ -518,6 +536,11 @@ void addRenderCommand(CLI::App &app, HostContext &context) {
                      "is left as it is")
       ->excludes(preset);
   render->add_flag("--stats", options->stats, "Print fields per second, with and without the clips' time");
+  render->add_option("--threads", options->threads,
+                     "1: decode, render and encode on one thread; else clips read ahead and the output is "
+                     "written behind the render, its encoder on N threads (0, the default: as many as it "
+                     "chooses)")
+      ->check(CLI::NonNegativeNumber);
   render->callback([&context, options] { runRender(context, *options); });
 }
 

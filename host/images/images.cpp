@@ -1,11 +1,13 @@
 // Operator images (OpImage) and GUI images (CImage): allocation, release and
-// the count of live images.
+// the count of live images. OpImage pixels come from and go back to the image
+// pool; a pooled buffer belongs to no live image.
 #include "host/images/images.hpp"
 
 #include <atomic>
 #include <cstdlib>
 #include <new>
 
+#include "host/images/image_pool.hpp"
 #include "host/settings/settings.hpp"
 #include "vxhost/orvexagui.h"
 
@@ -47,8 +49,7 @@ OpImage *newImage(int32_t width, int32_t height, int32_t kind, uint16_t aspect, 
   if (!image)
     return nullptr;
   const size_t count = size_t(width) * size_t(height);
-  image->pixels =
-      static_cast<uint8_t *>(cleared ? std::calloc(count, size_t(bpp)) : std::malloc(count * size_t(bpp)));
+  image->pixels = takePixels(count * size_t(bpp), cleared);
   if (!image->pixels) {
     delete image;
     return nullptr;
@@ -87,7 +88,7 @@ extern "C" OpImage *opAllocImage(int32_t width, int32_t height, int32_t kind, in
 extern "C" void opFreeImage(OpImage *image) {
   if (!image)
     return;
-  std::free(image->pixels);
+  givePixels(image->pixels);
   delete image;
   --liveImages;
 }

@@ -12,8 +12,8 @@ namespace vxhost {
 int bytesPerPixel(int32_t kind);
 
 // A new image like opAllocImage(width, height, kind, 0) gives, but with its
-// pixels left as malloc leaves them: for callers that write every pixel at
-// once. Released with opFreeImage; null for a bad size or kind or when out of
+// pixels left as they come (from the image pool or malloc): for callers that
+// write every pixel at once. Released with opFreeImage; null for a bad size or kind or when out of
 // memory.
 OpImage *allocUnclearedImage(int32_t width, int32_t height, int32_t kind);
 
