@@ -17,6 +17,7 @@ int main(int argc, char **argv) {
   vxhost::app::addRenderCommand(app, context);
   vxhost::app::addMasksCommand(app, context);
   vxhost::app::addEditCommand(app, context);
+  vxhost::app::addJoinCommand(app, context);
 
   return vxhost::runCommandLine(app, argc, argv);
 }

@@ -30,6 +30,7 @@ extern "C" {
 #include "host/scenes/timecode.hpp"
 #include "host/support/user_home.hpp"
 #include "plugin.hpp"
+#include "render_jobs.hpp"
 #include "vxhost/operator.h"
 
 namespace vxhost::app {
@@ -50,6 +51,7 @@ struct RenderOptions {
   std::string presetDescription;
   bool stats = false;
   int threads = 0;
+  int jobs = 1;
 };
 
 // What reads ahead of and writes behind the render when it is pipelined:
@@ -379,6 +381,39 @@ private:
   const Plugin &plugin_;
 };
 
+// The range in `options.jobs` processes, joined: each segment is a render
+// of this program, with the settings the home holds now (a preset is
+// installed once, before) or its own from the same preset description.
+void renderJobs(const HostContext &context, const RenderOptions &options, const Storyboard &board,
+                const FieldRange &range, OutputKind kind) {
+  JobsRender jobs;
+  jobs.storyboard = options.storyboard;
+  jobs.output = options.output;
+  jobs.kind = kind;
+  jobs.format = board.format;
+  jobs.firstField = range.first;
+  jobs.lastField = range.last;
+  jobs.jobs = options.jobs;
+  if (!context.pluginOption.empty())
+    jobs.programArguments = {"--plugin", context.pluginOption};
+  const std::pair<const char *, const std::string &> passed[] = {
+      {"--codec", options.codec}, {"--audio", options.audio}, {"--preset-description", options.presetDescription}};
+  for (const auto &[option, value] : passed)
+    if (!value.empty())
+      jobs.renderArguments.insert(jobs.renderArguments.end(), {option, value});
+  if (options.threads != 0)
+    jobs.renderArguments.insert(jobs.renderArguments.end(), {"--threads", std::to_string(options.threads)});
+  InterruptGuard interruptGuard; // the segments stop on Ctrl-C; this one cleans up after them
+  const auto start = Clock::now();
+  renderInJobs(jobs);
+  if (options.stats) {
+    const int fields = range.last - range.first + 1;
+    const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    std::fprintf(kind == OutputKind::y4mStdout ? stderr : stdout, "fields %d  seconds %.3f  fields/s %.1f  jobs %d\n",
+                 fields, seconds, fields / std::max(seconds, 1e-9), options.jobs);
+  }
+}
+
 void runRender(const HostContext &context, const RenderOptions &options) {
   // The messages below say what is wrong; FFmpeg's own would only repeat it.
   av_log_set_level(AV_LOG_FATAL);
@@ -439,6 +474,14 @@ void runRender(const HostContext &context, const RenderOptions &options) {
   }
 
   writerOptions.audio = openAudio(board, audioChoice, range, kind);
+  if (options.jobs > 1 && kind != OutputKind::pngStill && range.first % 2 == 0 && range.last % 2 == 1) {
+    if (writerOptions.audio && kind == OutputKind::mp4)
+      throw std::runtime_error("--jobs " + std::to_string(options.jobs) +
+                               ": the sound of an .mp4 (AAC) cannot be joined without a click at each segment's "
+                               "start; render to .mkv or .mov, or with --audio none");
+    renderJobs(context, options, board, range, kind);
+    return;
+  }
   writerOptions.encoderThreads = pipelined ? options.threads : 1;
   applyStoryboard(board, clips);
   // The clips (and the threads reading them ahead) end with the render.
@@ -541,6 +584,10 @@ void addRenderCommand(CLI::App &app, HostContext &context) {
                      "written behind the render, its encoder on N threads (0, the default: as many as it "
                      "chooses)")
       ->check(CLI::NonNegativeNumber);
+  render->add_option("--jobs", options->jobs,
+                     "Render in N processes at once, each a contiguous range of frames, and join their outputs "
+                     "without encoding again (default 1)")
+      ->check(CLI::PositiveNumber);
   render->callback([&context, options] { runRender(context, *options); });
 }
 
