@@ -237,28 +237,6 @@ TEST_F(RenderCommandTest, AFieldThatFailsIsNamedAndTheOldOutputStays) {
   EXPECT_EQ(media_fixture::readFile(home_.path() / "out.y4m"), "the last good render");
 }
 
-namespace {
-
-// The video packets of a file, bytes and times: equal for equal encodings
-// whatever the container's own identifiers.
-std::vector<std::string> videoPackets(const std::filesystem::path &path) {
-  AVFormatContext *raw = nullptr;
-  std::vector<std::string> packets;
-  if (avformat_open_input(&raw, path.c_str(), nullptr, nullptr) < 0)
-    return packets;
-  const av::InputPtr input(raw);
-  const av::PacketPtr packet = av::makePacket();
-  while (av_read_frame(input.get(), packet.get()) >= 0) {
-    if (input->streams[packet->stream_index]->codecpar->codec_type == AVMEDIA_TYPE_VIDEO)
-      packets.push_back(std::to_string(packet->pts) + (packet->flags & AV_PKT_FLAG_KEY ? "K:" : ":") +
-                        std::string(reinterpret_cast<const char *>(packet->data), size_t(packet->size)));
-    av_packet_unref(packet.get());
-  }
-  return packets;
-}
-
-} // namespace
-
 // Reading ahead and writing behind change nothing in the output: the same
 // Y4M bytes and the same FFV1 packets as on one thread, from clips with
 // reordered frames and a scene shown in two parts.
@@ -278,9 +256,9 @@ TEST_F(RenderCommandTest, ThePipelineWritesWhatOneThreadWrites) {
     if (name == "y4m") {
       EXPECT_EQ(media_fixture::readFile(out("one.y4m")), media_fixture::readFile(out("piped.y4m")));
     } else {
-      const std::vector<std::string> packets = videoPackets(out("one.mkv"));
+      const std::vector<std::string> packets = media_fixture::videoPackets(out("one.mkv"));
       EXPECT_EQ(packets.size(), 24u);
-      EXPECT_TRUE(packets == videoPackets(out("piped.mkv"))) << "the FFV1 packets differ";
+      EXPECT_TRUE(packets == media_fixture::videoPackets(out("piped.mkv"))) << "the FFV1 packets differ";
     }
   }
 }
