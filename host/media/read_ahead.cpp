@@ -13,9 +13,10 @@
 namespace vxhost {
 namespace {
 
-// Fields given again are served from the last few given: past its end the
-// input repeats its last frame's two fields.
-constexpr std::size_t kRecentFields = 2;
+// Fields given again (past its end the input repeats its last frame's two
+// fields) are asked of the clip directly, which keeps its last pictures:
+// keeping their words here too would only cost memory.
+constexpr int kRecentFields = 2;
 
 class ReadAheadClip final : public ClipSource {
 public:
@@ -52,7 +53,7 @@ public:
   }
 
   bool fieldAt(int number, int parity, uint32_t *out) override {
-    if (number < 0 || number / 2 >= length_ || parity != fieldParity(format_, number)) {
+    if (number < 0 || number / 2 >= length_ || parity != fieldParity(format_, number) || isRecent(number)) {
       const std::lock_guard<std::mutex> lock(clipMutex_);
       const bool made = clip_->fieldAt(number, parity, out);
       noteFailure(clip_->takeFailure());
@@ -64,7 +65,7 @@ public:
       std::memcpy(out, given.words.data(), fieldWords_ * sizeof(uint32_t));
     noteFailure(std::move(given.failure));
     const std::exception_ptr error = given.error;
-    keep(std::move(given));
+    recycle(std::move(given.words));
     if (error)
       std::rethrow_exception(error);
     return made;
@@ -86,16 +87,16 @@ private:
       failure_ = std::move(failure);
   }
 
-  // Field `number`: from the recent ones, else from the worker, restarting
-  // it there when the field is not among those it is making.
+  // Whether `number` is one of the last fields given.
+  bool isRecent(int number) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    return number < lowest_ && number >= lowest_ - kRecentFields;
+  }
+
+  // Field `number` from the worker, restarting it there when the field is
+  // not among those it is making.
   Field take(int number) {
     std::unique_lock<std::mutex> lock(mutex_);
-    for (auto recent = recent_.begin(); recent != recent_.end(); ++recent)
-      if (recent->number == number) {
-        Field again = std::move(*recent);
-        recent_.erase(recent);
-        return again;
-      }
     running_ = true;
     if (number < lowest_ || number > next_) {
       ++generation_;
@@ -123,23 +124,16 @@ private:
     return wanted;
   }
 
-  // Keeps a field given, made, for a repeated request; its buffer is reused otherwise.
-  void keep(Field given) {
+  void recycle(std::vector<uint32_t> words) {
     const std::lock_guard<std::mutex> lock(mutex_);
-    if (!given.made || given.error) {
-      spare_.push_back(std::move(given.words));
-      return;
-    }
-    recent_.push_back(std::move(given));
-    if (recent_.size() > kRecentFields) {
-      spare_.push_back(std::move(recent_.front().words));
-      recent_.pop_front();
-    }
+    spare_.push_back(std::move(words));
   }
 
   void work() {
     std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {
+      // The buffers in use stay within depth_ + 2: the ready ones, the one
+      // being made and the one being given.
       wake_.wait(lock, [this] {
         return stop_ || (running_ && int(ready_.size()) < depth_ && next_ / 2 < length_);
       });
@@ -184,7 +178,6 @@ private:
   std::mutex mutex_; // guards what follows, up to the worker
   std::condition_variable wake_, arrived_;
   std::deque<Field> ready_;                  // made, in field order, of this generation
-  std::deque<Field> recent_;                 // given last, made
   std::vector<std::vector<uint32_t>> spare_; // buffers to reuse
   int lowest_ = 0;      // fields from lowest_ to next_ - 1 are ready or being made
   int next_ = 0;        // the next field the worker makes
