@@ -47,6 +47,9 @@ void addEditCommand(CLI::App &app, HostContext &context);
 // `join`: joins rendered segments into one output without encoding them again.
 void addJoinCommand(CLI::App &app, HostContext &context);
 
+// `segments`: prints the field ranges render --jobs N cuts a storyboard into.
+void addSegmentsCommand(CLI::App &app, HostContext &context);
+
 // `info`: loads the plug-in and prints its tag list, its version and the
 // results of a load/unload message pair.
 void addInfoCommand(CLI::App &app, HostContext &context);

@@ -18,6 +18,7 @@ int main(int argc, char **argv) {
   vxhost::app::addMasksCommand(app, context);
   vxhost::app::addEditCommand(app, context);
   vxhost::app::addJoinCommand(app, context);
+  vxhost::app::addSegmentsCommand(app, context);
 
   return vxhost::runCommandLine(app, argc, argv);
 }
