@@ -249,7 +249,9 @@ void joinContainers(const std::vector<fs::path> &segments, const std::string &ou
     out->codecpar->codec_tag = 0;
     out->time_base = unit;
     out->avg_frame_rate = in->avg_frame_rate;
-    out->sample_aspect_ratio = in->sample_aspect_ratio;
+    // The container's pixel aspect where it keeps one of its own (MOV's), else the codec's.
+    out->sample_aspect_ratio = av_guess_sample_aspect_ratio(first.get(), const_cast<AVStream *>(in), nullptr);
+    out->codecpar->sample_aspect_ratio = out->sample_aspect_ratio;
   }
   if (const char *timecode = timecodeOf(*first))
     av_dict_set(&muxer->metadata, "timecode", timecode, 0);
