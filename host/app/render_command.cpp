@@ -382,8 +382,9 @@ private:
 };
 
 // The range in `options.jobs` processes, joined: each segment is a render
-// of this program, with the settings the home holds now (a preset is
-// installed once, before) or its own from the same preset description.
+// of this program with the settings this one uses (a preset installed, or
+// the private home of a preset description, which the segments inherit as
+// their VXHOME).
 void renderJobs(const HostContext &context, const RenderOptions &options, const Storyboard &board,
                 const FieldRange &range, OutputKind kind) {
   JobsRender jobs;
@@ -396,8 +397,8 @@ void renderJobs(const HostContext &context, const RenderOptions &options, const 
   jobs.jobs = options.jobs;
   if (!context.pluginOption.empty())
     jobs.programArguments = {"--plugin", context.pluginOption};
-  const std::pair<const char *, const std::string &> passed[] = {
-      {"--codec", options.codec}, {"--audio", options.audio}, {"--preset-description", options.presetDescription}};
+  const std::pair<const char *, const std::string &> passed[] = {{"--codec", options.codec},
+                                                                 {"--audio", options.audio}};
   for (const auto &[option, value] : passed)
     if (!value.empty())
       jobs.renderArguments.insert(jobs.renderArguments.end(), {option, value});
@@ -456,20 +457,25 @@ void runRender(const HostContext &context, const RenderOptions &options) {
   // before the one it shows: the two frames every clip keeps are enough, and
   // a larger cache would only fault in fresh memory for frames never reused.
   StoryboardClips clips = openClips(board, 0);
-  // Pipelined, each clip reads ahead on a thread of its own; the time
-  // counted for the clips is then the time the render waits for them.
+  // Pipelined, each clip file reads ahead on a thread of its own (the
+  // built-in patterns cost less than the copy); the time counted for the
+  // clips is then the time the render waits for them.
   const bool pipelined = options.threads != 1;
-  const int depth = readAheadDepth(format, clips.scenes.size() + 1, kReadAheadBytes);
-  const auto prepare = [&](std::shared_ptr<ClipSource> clip) -> std::shared_ptr<ClipSource> {
-    return std::make_shared<TimedClip>(pipelined ? readAhead(std::move(clip), format, depth) : std::move(clip),
-                                       clipTime);
+  size_t files = isPatternName(board.input) ? 0 : 1;
+  for (const SceneEntry &scene : board.scenes)
+    files += isPatternName(scene.source) ? 0 : 1;
+  const int depth = readAheadDepth(format, files, kReadAheadBytes);
+  const auto prepare = [&](std::shared_ptr<ClipSource> clip, const std::string &name) {
+    if (pipelined && !isPatternName(name))
+      clip = readAhead(std::move(clip), format, depth);
+    return std::make_shared<TimedClip>(std::move(clip), clipTime);
   };
   std::vector<std::pair<std::string, std::shared_ptr<ClipSource>>> named; // for failure messages
-  clips.input = prepare(clips.input);
+  clips.input = prepare(clips.input, board.input);
   named.emplace_back("input (" + board.input + ")", clips.input);
   for (size_t i = 0; i < clips.scenes.size(); ++i) {
     auto &[id, clip] = clips.scenes[i];
-    clip = prepare(clip);
+    clip = prepare(clip, board.scenes[i].source);
     named.emplace_back("scene " + std::to_string(id) + " (" + board.scenes[i].source + ")", clip);
   }
 
