@@ -97,6 +97,12 @@ public:
     total_ += Clock::now() - start;
     return made;
   }
+  OpImage *madeField(int number, int parity) override {
+    const auto start = Clock::now();
+    OpImage *made = clip_->madeField(number, parity);
+    total_ += Clock::now() - start;
+    return made;
+  }
   std::string takeFailure() override { return clip_->takeFailure(); }
 
 private:

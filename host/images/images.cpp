@@ -41,19 +41,15 @@ int liveGuiImageCount() { return liveGuiImages.load(); }
 
 namespace {
 
-OpImage *newImage(int32_t width, int32_t height, int32_t kind, uint16_t aspect, bool cleared) {
-  const int bpp = bytesPerPixel(kind);
-  if (bpp == 0 || !validSize(width, height))
-    return nullptr;
-  auto *image = new (std::nothrow) OpImage{};
-  if (!image)
-    return nullptr;
-  const size_t count = size_t(width) * size_t(height);
-  image->pixels = takePixels(count * size_t(bpp), cleared);
-  if (!image->pixels) {
-    delete image;
+// An image around `pixels` (from takePixels, of its size), or null with the
+// pixels given back.
+OpImage *wrapPixels(uint8_t *pixels, int32_t width, int32_t height, int32_t kind, uint16_t aspect) {
+  auto *image = pixels ? new (std::nothrow) OpImage{} : nullptr;
+  if (!image) {
+    givePixels(pixels);
     return nullptr;
   }
+  image->pixels = pixels;
   image->width = static_cast<int16_t>(width);
   image->height = static_cast<int16_t>(height);
   image->kind = kind;
@@ -62,10 +58,28 @@ OpImage *newImage(int32_t width, int32_t height, int32_t kind, uint16_t aspect, 
   return image;
 }
 
+size_t imageBytes(int32_t width, int32_t height, int32_t kind) {
+  return size_t(width) * size_t(height) * size_t(bytesPerPixel(kind));
+}
+
+OpImage *newImage(int32_t width, int32_t height, int32_t kind, uint16_t aspect, bool cleared) {
+  if (bytesPerPixel(kind) == 0 || !validSize(width, height))
+    return nullptr;
+  return wrapPixels(takePixels(imageBytes(width, height, kind), cleared), width, height, kind, aspect);
+}
+
 } // namespace
 
 OpImage *allocUnclearedImage(int32_t width, int32_t height, int32_t kind) {
   return newImage(width, height, kind, 1000, false);
+}
+
+OpImage *adoptPixels(uint8_t *pixels, int32_t width, int32_t height, int32_t kind) {
+  if (bytesPerPixel(kind) == 0 || !validSize(width, height)) {
+    givePixels(pixels);
+    return nullptr;
+  }
+  return wrapPixels(pixels, width, height, kind, 1000);
 }
 
 } // namespace vxhost

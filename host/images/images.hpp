@@ -17,6 +17,12 @@ int bytesPerPixel(int32_t kind);
 // memory.
 OpImage *allocUnclearedImage(int32_t width, int32_t height, int32_t kind);
 
+// A new image whose pixels are `pixels`, a buffer takePixels (image pool)
+// made of exactly width x height pixels of `kind`: for pixels filled before
+// the image is needed. Released with opFreeImage; null for a bad size or kind
+// or when out of memory, the pixels then given back.
+OpImage *adoptPixels(uint8_t *pixels, int32_t width, int32_t height, int32_t kind);
+
 // CImages allocated and not yet released (also counted by liveImageCount).
 int liveGuiImageCount();
 

@@ -6,9 +6,13 @@
 #include <deque>
 #include <exception>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <utility>
 #include <vector>
+
+#include "host/images/image_pool.hpp"
+#include "host/images/images.hpp"
 
 namespace vxhost {
 namespace {
@@ -31,6 +35,10 @@ public:
     }
     wake_.notify_all();
     worker_.join();
+    for (Field &field : ready_)
+      givePixels(field.pixels);
+    if (unclaimed_)
+      givePixels(unclaimed_->pixels);
   }
 
   int length() const override { return length_; }
@@ -53,22 +61,35 @@ public:
   }
 
   bool fieldAt(int number, int parity, uint32_t *out) override {
-    if (number < 0 || number / 2 >= length_ || parity != fieldParity(format_, number) || isRecent(number)) {
+    if (unclaimed_ && unclaimed_->number == number) {
+      Field given = std::move(*unclaimed_);
+      unclaimed_.reset();
+      return deliver(given, out);
+    }
+    if (!readsAhead(number, parity)) {
       const std::lock_guard<std::mutex> lock(clipMutex_);
       const bool made = clip_->fieldAt(number, parity, out);
       noteFailure(clip_->takeFailure());
       return made;
     }
     Field given = take(number);
-    const bool made = given.made;
-    if (made)
-      std::memcpy(out, given.words.data(), fieldWords_ * sizeof(uint32_t));
+    return deliver(given, out);
+  }
+
+  // The field's own buffer becomes the image: no copy. A field that was not
+  // made waits for the fieldAt() call that follows, which reports it.
+  OpImage *madeField(int number, int parity) override {
+    if (!readsAhead(number, parity))
+      return nullptr;
+    Field given = take(number);
+    if (!given.made || given.error) {
+      givePixels(std::exchange(given.pixels, nullptr)); // nothing in them to copy
+      unclaimed_ = std::move(given);
+      return nullptr;
+    }
     noteFailure(std::move(given.failure));
-    const std::exception_ptr error = given.error;
-    recycle(std::move(given.words));
-    if (error)
-      std::rethrow_exception(error);
-    return made;
+    // Null only when out of memory: fieldAt() then asks the clip itself.
+    return adoptPixels(std::exchange(given.pixels, nullptr), format_.width, format_.height / 2, OP_KIND_YUVA);
   }
 
   std::string takeFailure() override { return std::exchange(failure_, {}); }
@@ -79,7 +100,7 @@ private:
     bool made = false;
     std::string failure;
     std::exception_ptr error;
-    std::vector<uint32_t> words;
+    uint8_t *pixels = nullptr; // from the image pool; given back by whoever ends up with it
   };
 
   void noteFailure(std::string failure) {
@@ -87,10 +108,26 @@ private:
       failure_ = std::move(failure);
   }
 
-  // Whether `number` is one of the last fields given.
-  bool isRecent(int number) {
+  // Copies a field taken from the worker to `out`, gives its buffer back and
+  // reports it as the clip would have.
+  bool deliver(Field &given, uint32_t *out) {
+    if (given.made)
+      std::memcpy(out, given.pixels, fieldWords_ * sizeof(uint32_t));
+    givePixels(std::exchange(given.pixels, nullptr));
+    noteFailure(std::move(given.failure));
+    if (given.error)
+      std::rethrow_exception(given.error);
+    return given.made;
+  }
+
+  // Whether field `number` comes from the worker: a field of the clip, of
+  // the parity the format gives it, not one of the last ones given (asked
+  // of the clip itself).
+  bool readsAhead(int number, int parity) {
+    if (number < 0 || number / 2 >= length_ || parity != fieldParity(format_, number))
+      return false;
     const std::lock_guard<std::mutex> lock(mutex_);
-    return number < lowest_ && number >= lowest_ - kRecentFields;
+    return !(number < lowest_ && number >= lowest_ - kRecentFields);
   }
 
   // Field `number` from the worker, restarting it there when the field is
@@ -101,14 +138,14 @@ private:
     if (number < lowest_ || number > next_) {
       ++generation_;
       for (Field &stale : ready_)
-        spare_.push_back(std::move(stale.words));
+        givePixels(stale.pixels);
       ready_.clear();
       next_ = number;
     }
     lowest_ = number;
     for (;;) {
       while (!ready_.empty() && ready_.front().number < number) {
-        spare_.push_back(std::move(ready_.front().words));
+        givePixels(ready_.front().pixels);
         ready_.pop_front();
       }
       if (!ready_.empty())
@@ -124,16 +161,12 @@ private:
     return wanted;
   }
 
-  void recycle(std::vector<uint32_t> words) {
-    const std::lock_guard<std::mutex> lock(mutex_);
-    spare_.push_back(std::move(words));
-  }
-
   void work() {
+    const size_t fieldBytes = fieldWords_ * sizeof(uint32_t);
     std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {
-      // The buffers in use stay within depth_ + 2: the ready ones, the one
-      // being made and the one being given.
+      // Fields in the worker's hands stay within depth_ + 1: the ready ones
+      // and the one being made.
       wake_.wait(lock, [this] {
         return stop_ || (running_ && int(ready_.size()) < depth_ && next_ / 2 < length_);
       });
@@ -142,17 +175,15 @@ private:
       Field made;
       made.number = next_++;
       const int generation = generation_;
-      if (spare_.empty()) {
-        made.words.resize(fieldWords_);
-      } else {
-        made.words = std::move(spare_.back());
-        spare_.pop_back();
-      }
       lock.unlock();
-      {
+      made.pixels = takePixels(fieldBytes, false);
+      if (!made.pixels) {
+        made.failure = "out of memory for field " + std::to_string(made.number);
+      } else {
         const std::lock_guard<std::mutex> clipLock(clipMutex_);
         try {
-          made.made = clip_->fieldAt(made.number, fieldParity(format_, made.number), made.words.data());
+          made.made = clip_->fieldAt(made.number, fieldParity(format_, made.number),
+                                     reinterpret_cast<uint32_t *>(made.pixels));
           made.failure = clip_->takeFailure();
         } catch (...) {
           made.error = std::current_exception();
@@ -162,7 +193,7 @@ private:
       if (generation == generation_)
         ready_.push_back(std::move(made));
       else
-        spare_.push_back(std::move(made.words));
+        givePixels(made.pixels);
       arrived_.notify_all();
     }
   }
@@ -177,17 +208,18 @@ private:
 
   std::mutex mutex_; // guards what follows, up to the worker
   std::condition_variable wake_, arrived_;
-  std::deque<Field> ready_;                  // made, in field order, of this generation
-  std::vector<std::vector<uint32_t>> spare_; // buffers to reuse
-  int lowest_ = 0;      // fields from lowest_ to next_ - 1 are ready or being made
-  int next_ = 0;        // the next field the worker makes
-  int generation_ = 0;  // a restart makes what is being made stale
-  bool running_ = false; // from the first fieldAt() on
+  std::deque<Field> ready_; // made, in field order, of this generation
+  int lowest_ = 0;          // fields from lowest_ to next_ - 1 are ready or being made
+  int next_ = 0;            // the next field the worker makes
+  int generation_ = 0;      // a restart makes what is being made stale
+  bool running_ = false;    // from the first field asked for on
   bool stop_ = false;
 
-  std::string failure_;               // for takeFailure(), on the caller's thread
-  std::vector<uint32_t> frameWords_;  // the frame frame() gave last
-  std::thread worker_;                // last: starts once the rest is set up
+  // On the caller's thread:
+  std::optional<Field> unclaimed_;   // a field madeField() could not give, for fieldAt()
+  std::string failure_;              // for takeFailure()
+  std::vector<uint32_t> frameWords_; // the frame frame() gave last
+  std::thread worker_;               // last: starts once the rest is set up
 };
 
 } // namespace

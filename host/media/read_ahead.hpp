@@ -12,8 +12,10 @@
 namespace vxhost {
 
 // `clip` read ahead by up to `depth` fields (at least 1) of `format`'s size,
-// in field order, from the first fieldAt() call on. fieldAt() gives exactly
-// what `clip` gives for the same call; a field out of sequence (a jump back
+// in field order, from the first field asked for on. fieldAt() gives exactly
+// what `clip` gives for the same call, and so does madeField() as an image
+// made of the field's own buffer (null for a field that was not made: the
+// fieldAt() call after it reports it); a field out of sequence (a jump back
 // or forward) restarts the reading at it. frame() and field() go to `clip`
 // directly. Failures are reported by takeFailure() after the call that met
 // them, as `clip` reports them; an exception `clip` throws is rethrown by that
