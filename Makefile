@@ -35,12 +35,12 @@ fuzz: deps
 	cmake --build $(BUILD)-fuzz -j $(JOBS) --target tileron-fuzzers
 	./scripts/fuzz.sh $(BUILD)-fuzz $(FUZZ_SECONDS)
 
-# The whole test suite under AddressSanitizer and UBSan; see docs/testing.md
-# for the options.
+# The whole test suite under AddressSanitizer and UBSan, building only what
+# the suite runs; see docs/testing.md for the options.
 ASAN_ENV = UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 asan: deps
 	cmake -S . -B $(BUILD)-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTILERON_SANITIZE=ON
-	cmake --build $(BUILD)-asan -j $(JOBS)
+	cmake --build $(BUILD)-asan -j $(JOBS) --target tileron-suite
 	cd $(BUILD)-asan && $(ASAN_ENV) ctest --output-on-failure -j $(JOBS)
 
 # Renders on a one-node Slurm cluster started on this machine; see docs/farm.md.

@@ -52,10 +52,14 @@ void writeRecord(int32_t level, int32_t line, const char *source, uint32_t code,
   const std::filesystem::path path = logPath();
   if (path.empty())
     return;
-  std::error_code ec;
-  if (path.has_parent_path())
-    std::filesystem::create_directories(path.parent_path(), ec);
+  // The folder is made only when the log cannot be opened: a record then
+  // costs no look at the folder.
   std::FILE *file = std::fopen(path.c_str(), "a");
+  if (!file && path.has_parent_path()) {
+    std::error_code ec;
+    std::filesystem::create_directories(path.parent_path(), ec);
+    file = std::fopen(path.c_str(), "a");
+  }
   if (!file)
     return;
   std::fprintf(file, "%d\t%s\t%d\t0x%x\t%s\n", static_cast<int>(level), src.c_str(),

@@ -9,6 +9,7 @@
 #include <numeric>
 #include <regex>
 #include <utility>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -58,8 +59,21 @@ void requireFolder(const fs::path &folder) {
     throw OutputError("output folder " + folder.string() + " does not exist");
 }
 
+// Puts the file's bytes on the disk before it is renamed into place: without
+// it a crash of the machine could leave an empty file under the final name.
+void syncToDisk(const fs::path &path) {
+  const int fd = ::open(path.c_str(), O_RDONLY);
+  const bool synced = fd >= 0 && ::fsync(fd) == 0;
+  const int error = errno;
+  if (fd >= 0)
+    ::close(fd);
+  if (!synced)
+    throw OutputError(path.string() + ": cannot be written (" + std::strerror(error) + ")");
+}
+
 // A file under a unique hidden name beside the target; removed unless moved
-// under the target's name by commit().
+// under the target's name by commit(). A process killed while writing leaves
+// only that hidden name, never a partial file under the target's.
 class TempFile {
 public:
   explicit TempFile(const fs::path &target) : target_(target) {
@@ -83,6 +97,7 @@ public:
 
   const fs::path &path() const { return path_; }
   void commit() {
+    syncToDisk(path_);
     std::error_code ec;
     fs::rename(path_, target_, ec);
     if (ec)
@@ -118,6 +133,7 @@ public:
   void commit() {
     std::error_code ec;
     for (const auto &entry : fs::directory_iterator(path_)) {
+      syncToDisk(entry.path());
       fs::rename(entry.path(), folder_ / entry.path().filename(), ec);
       if (ec)
         throw OutputError((folder_ / entry.path().filename()).string() + ": cannot be written (" + ec.message() + ")");

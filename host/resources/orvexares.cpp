@@ -3,6 +3,7 @@
 #include <cctype>
 #include <cstring>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <memory>
 #include <optional>
@@ -12,6 +13,7 @@
 #include <vector>
 
 #include "host/media/yuv.hpp"
+#include "host/resources/string_table.hpp"
 #include "host/state.hpp"
 #include "host/media/png.hpp"
 #include "host/text/utf.hpp"
@@ -23,8 +25,6 @@ namespace vxhost {
 namespace {
 
 namespace fs = std::filesystem;
-
-using StringTable = std::map<int32_t, std::u16string>;
 
 struct ImageEntry {
   ResImage image{};
@@ -107,13 +107,10 @@ std::string unescape(const std::string &s) {
   return out;
 }
 
-// Reads one string table file into `table`, replacing the numbers it holds.
-// Malformed lines are skipped with a log line. Returns false when the file
-// cannot be read.
-bool readStringTable(const fs::path &path, StringTable &table) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in)
-    return false;
+} // namespace
+
+void parseStringTable(std::string_view bytes, const std::string &source, StringTable &table) {
+  std::istringstream in{std::string(bytes)};
   std::string line;
   StringTable file;
   for (int lineNumber = 1; std::getline(in, line); ++lineNumber) {
@@ -127,15 +124,15 @@ bool readStringTable(const fs::path &path, StringTable &table) {
     int32_t number = 0;
     std::u16string text;
     if (tab == std::string::npos || !parseNumber(line.substr(0, tab), number)) {
-      hostLog(5, __LINE__, "%s:%d: not \"number<TAB>text\"; line skipped", path.c_str(), lineNumber);
+      hostLog(5, __LINE__, "%s:%d: not \"number<TAB>text\"; line skipped", source.c_str(), lineNumber);
       continue;
     }
     if (!utf8ToUtf16(unescape(line.substr(tab + 1)), text)) {
-      hostLog(5, __LINE__, "%s:%d: text is not UTF-8; line skipped", path.c_str(), lineNumber);
+      hostLog(5, __LINE__, "%s:%d: text is not UTF-8; line skipped", source.c_str(), lineNumber);
       continue;
     }
     if (file.count(number)) {
-      hostLog(5, __LINE__, "%s:%d: number %d given twice; line skipped", path.c_str(), lineNumber,
+      hostLog(5, __LINE__, "%s:%d: number %d given twice; line skipped", source.c_str(), lineNumber,
               number);
       continue;
     }
@@ -143,6 +140,17 @@ bool readStringTable(const fs::path &path, StringTable &table) {
   }
   for (auto &[number, text] : file)
     table[number] = std::move(text);
+}
+
+namespace {
+
+// Reads one string table file into `table` (see parseStringTable). Returns
+// false when the file cannot be read.
+bool readStringTable(const fs::path &path, StringTable &table) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in)
+    return false;
+  parseStringTable(std::string(std::istreambuf_iterator<char>(in), {}), path.string(), table);
   return true;
 }
 

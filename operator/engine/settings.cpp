@@ -36,9 +36,6 @@ namespace tileron {
 namespace {
 
 constexpr uint32_t kSettingsMagic = 0xCB500002u;
-// Written first and renamed over the settings file, so an interrupted or
-// failed write leaves the old file whole.
-constexpr const char *kSettingsTempPath = "/programs/tileron/prefs/tileron.prf.tmp";
 
 constexpr std::size_t kHeadSize = 8;
 constexpr std::size_t kBarStyleSize = 172;
@@ -275,18 +272,10 @@ int SplitMask::saveSettings() {
     writeBarStyle(out, barStyle);
   }
 
-  std::FILE *file = openHomeFile(kSettingsTempPath, "w+b");
-  if (file == nullptr) {
-    TILERON_REPORT(kLevelError, kSrcSplitMask);
-    return 0;
-  }
+  // Written beside the file and renamed over it: an interrupted or failed
+  // write leaves the old file whole.
   const std::vector<uint8_t> &bytes = out.bytes();
-  const bool written = std::fwrite(bytes.data(), bytes.size(), 1, file) == 1;
-  // Buffered bytes reach the disk only when the stream closes cleanly.
-  const bool closed = std::fclose(file) == 0;
-  if (!written || !closed ||
-      renameHomeFile(kSettingsTempPath, kSettingsPath) != 0) {
-    removeHomeFile(kSettingsTempPath);
+  if (writeHomeFile(kSettingsPath, bytes.data(), bytes.size()) != 1) {
     TILERON_REPORT(kLevelError, kSrcSplitMask);
     return 0;
   }

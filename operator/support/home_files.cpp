@@ -10,6 +10,8 @@
 #include <new>
 #include <system_error>
 
+#include <unistd.h>
+
 namespace tileron {
 
 namespace {
@@ -48,37 +50,43 @@ int removeHomeFile(const std::string &path) {
   return std::remove(resolveHomePath(path).c_str()) == 0 ? 0 : -1;
 }
 
+int writeHomeFile(const std::string &path, const void *data, std::size_t size) {
+  const std::filesystem::path target = resolveHomePath(path);
+  const std::string temporary =
+      (target.parent_path() / ("." + target.filename().string() + ".tmp")).string();
+  // A write-protected file stays protected, as when it was opened for writing.
+  std::error_code error;
+  if (std::filesystem::exists(target, error) && ::access(target.c_str(), W_OK) != 0) return 0;
+  std::FILE *out = std::fopen(temporary.c_str(), "wb");
+  if (out == nullptr) return 0;
+  bool written = size == 0 || std::fwrite(data, size, 1, out) == 1;
+  // fsync (POSIX, the one call here beyond the C library): without it a
+  // crash of the machine could leave the renamed file empty.
+  written = std::fflush(out) == 0 && written && ::fsync(::fileno(out)) == 0;
+  const bool closed = std::fclose(out) == 0;
+  if (!written || !closed || std::rename(temporary.c_str(), target.c_str()) != 0) {
+    std::remove(temporary.c_str());
+    return 0;
+  }
+  return 1;
+}
+
 int copyHomeFile(const std::string &source, const std::string &destination) {
   const std::string from = resolveHomePath(source);
-  const std::string to = resolveHomePath(destination);
   // Read-only is enough for the source: a preset must copy even when its file
   // is write-protected.
   FilePtr in(std::fopen(from.c_str(), "rb"));
   if (!in) return 0;
-  // Opening the destination truncates it; when it is the source itself that
-  // would destroy the file, and the copy is already in place.
+  // A file copied onto itself is already in place.
   std::error_code error;
-  if (std::filesystem::equivalent(from, to, error)) return 1;
-  std::FILE *out = std::fopen(to.c_str(), "w+b");
-  if (!out) return 0;
-
-  bool copied = false;
-  if (std::fseek(in.get(), 0, SEEK_END) == 0) {
-    const long length = std::ftell(in.get());
-    if (length >= 0 && std::fseek(in.get(), 0, SEEK_SET) == 0) {
-      if (length == 0) {
-        copied = true; // an empty source gives an empty copy
-      } else {
-        std::unique_ptr<char[]> buffer(new (std::nothrow) char[static_cast<std::size_t>(length)]);
-        const std::size_t size = static_cast<std::size_t>(length);
-        copied = buffer && std::fread(buffer.get(), size, 1, in.get()) == 1 &&
-                 std::fwrite(buffer.get(), size, 1, out) == 1;
-      }
-    }
-  }
-  // The written bytes reach the file only when the stream closes cleanly.
-  const bool closed = std::fclose(out) == 0;
-  return copied && closed ? 1 : 0;
+  if (std::filesystem::equivalent(from, resolveHomePath(destination), error)) return 1;
+  if (std::fseek(in.get(), 0, SEEK_END) != 0) return 0;
+  const long length = std::ftell(in.get());
+  if (length < 0 || std::fseek(in.get(), 0, SEEK_SET) != 0) return 0;
+  const std::size_t size = static_cast<std::size_t>(length);
+  std::unique_ptr<char[]> buffer(new (std::nothrow) char[size == 0 ? 1 : size]);
+  if (!buffer || (size != 0 && std::fread(buffer.get(), size, 1, in.get()) != 1)) return 0;
+  return writeHomeFile(destination, buffer.get(), size);
 }
 
 int replaceHomeFile(const std::string &source, const std::string &destination) {

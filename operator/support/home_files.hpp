@@ -3,6 +3,7 @@
 // as it is.
 #pragma once
 
+#include <cstddef>
 #include <cstdio>
 #include <string>
 
@@ -28,10 +29,18 @@ int makeHomeDirectory(const std::string &path);
 // Removes the file: 0 on success, -1 on failure.
 int removeHomeFile(const std::string &path);
 
-// Copies a whole file (both paths home-relative): 1 on success (an empty
-// source gives an empty copy; a file copied onto itself is left untouched),
-// else 0. A missing source creates no destination; any later failure may
-// leave the destination created, empty or partial.
+// Replaces the file at the home-relative `path` with `size` bytes of `data`:
+// they go to a hidden temporary beside it ("." name ".tmp"), reach the disk,
+// and the temporary is renamed over `path`, so a reader (or the next run after
+// the process was killed) finds the old file or the new one, whole. 1 on
+// success, else 0 with the old file untouched and the temporary removed (a
+// write-protected file is refused). A temporary left by a killed write is
+// hidden and is replaced by the next one.
+int writeHomeFile(const std::string &path, const void *data, std::size_t size);
+
+// Copies a whole file (both paths home-relative) with writeHomeFile: 1 on
+// success (an empty source gives an empty copy; a file copied onto itself is
+// left untouched), else 0 with the destination as it was.
 int copyHomeFile(const std::string &source, const std::string &destination);
 
 // Replaces `destination` by a copy of `source` (both home-relative): the copy

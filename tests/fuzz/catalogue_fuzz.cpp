@@ -3,8 +3,10 @@
 // the text of a mask file m.xml. Mode bit 0 clear: the pack bytes are the
 // deciphered index and are enciphered before they are written, so the lines
 // are the fuzzer's; set: they are written as they are (the enciphered file).
-// The mask directory also holds a.xml (a mask with a stamp map), its stamp
-// and shape pictures.
+// The mask directory also holds a.xml (a mask with a stamp map) and its
+// stamp picture. The pack index, m.xml, a.xml and the deciphered index are
+// memory files (the directory holds an empty fuzz.dat, for the listing);
+// the stamp is decoded once.
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
@@ -13,6 +15,7 @@
 
 #include "fuzz_env.hpp"
 #include "masks/catalogue.hpp"
+#include "memory_files.hpp"
 #include "masks/mask_paths.hpp"
 #include "operator/fixtures/mask_fixture.hpp"
 #include "support/cipher.hpp"
@@ -26,9 +29,12 @@ void writeFixtures() {
   fuzzing::FuzzHome &home = fuzzing::FuzzHome::get();
   testing_support::writeGreyPng(home.maskDir() / "stamp.png",
                                 testing_support::GreyImage(16, 8, 0));
-  fuzzing::writeText(home.maskDir() / "a.xml",
-                     "<splitscreen><name><english>Alpha</english></name>"
-                     "<stamp><filename>stamp.png</filename></stamp></splitscreen>");
+  fuzzing::writeText(home.maskDir() / "fuzz.dat", "");
+  for (const char *name : {"fuzz.dat", "m.xml", "a.xml"}) fuzzing::keepInMemory(home.maskDir() / name);
+  fuzzing::keepInMemory(home / tileron::kPackIndexTemporary);
+  fuzzing::writeMemoryFile(home.maskDir() / "a.xml",
+                           std::string("<splitscreen><name><english>Alpha</english></name>"
+                                       "<stamp><filename>stamp.png</filename></stamp></splitscreen>"));
 }
 
 // Enciphering then deciphering gives the bytes back, for every length the
@@ -63,6 +69,7 @@ void checkCatalogue(const tileron::MaskCatalogue &catalogue) {
 extern "C" int LLVMFuzzerInitialize(int *, char ***) {
   fuzzing::FuzzHome::get();
   writeFixtures();
+  fuzzing::logToMemory();
   return 0;
 }
 
@@ -79,16 +86,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   checkCipherRoundTrip(pack);
   if (!raw)
     tileron::cipherBuffer(pack.data(), pack.size(), tileron::CipherDirection::Encipher, true);
-  fuzzing::writeBytes(home.maskDir() / "fuzz.dat", pack.data(), pack.size());
+  fuzzing::writeMemoryFile(home.maskDir() / "fuzz.dat", pack.data(), pack.size());
   const std::filesystem::path extra = home.maskDir() / "m.xml";
   if (zero != nullptr)
-    fuzzing::writeBytes(extra, zero + 1, restSize - packSize - 1);
+    fuzzing::writeMemoryFile(extra, zero + 1, restSize - packSize - 1);
   else
-    std::filesystem::remove(extra);
+    fuzzing::removeMemoryFile(extra);
 
   tileron::MaskCatalogue *catalogue = tileron::buildMaskCatalogue();
   if (catalogue == nullptr) fuzzing::fail("no catalogue for a readable mask directory");
-  if (std::filesystem::exists(home / tileron::kPackIndexTemporary))
+  if (fuzzing::memoryFileExists(home / tileron::kPackIndexTemporary))
     fuzzing::fail("the deciphered index was left behind");
   checkCatalogue(*catalogue);
   if (tileron::openMaskCatalogue(catalogue, kCurrentMask) != catalogue)

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <algorithm>
+#include <filesystem>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -23,10 +24,26 @@ struct VideoFormat {
   int width, height, pixelAspect;
 };
 // Square pixels at an even size; wide pixels; narrow pixels at an odd width
-// and an odd number of field lines.
-inline constexpr VideoFormat kSquare{48, 32, 1000};
-inline constexpr VideoFormat kWide{48, 32, 1422};
-inline constexpr VideoFormat kNarrowOdd{45, 30, 702};
+// and an odd number of field lines. Frames and the screen are small: the
+// pixel work of the instrumented kernels is most of each input's time.
+inline constexpr VideoFormat kSquare{24, 16, 1000};
+inline constexpr VideoFormat kWide{24, 16, 1422};
+inline constexpr VideoFormat kNarrowOdd{23, 14, 702};
+inline constexpr int kScreenWidth = 32, kScreenHeight = 20;
+
+// Points the host's texture library at small copies (5 x 4 pixels) under
+// the fuzzing home, one per texture of the installed library and under its
+// name, so that a bar style naming one costs no large picture per input.
+inline void useSmallTextures() {
+  const std::filesystem::path dir = FuzzHome::get().path() / "textures";
+  std::filesystem::create_directories(dir);
+  std::vector<uint8_t> rgba(5 * 4 * 4);
+  for (size_t i = 0; i < rgba.size(); ++i) rgba[i] = uint8_t(30 + i * 13);
+  for (const auto &file : std::filesystem::directory_iterator(vxhost::textureDir()))
+    if (file.path().extension() == ".png")
+      testing_support::writeRgbaPng(dir / file.path().filename(), 5, 4, rgba);
+  vxhost::setTextureDir(dir);
+}
 
 // Host state for one input: `video` as the format, scenes 1 and 2 of three
 // frames and an input clip, a small screen. (vxhost::reset would clear a
@@ -39,8 +56,8 @@ inline void prepareHost(const VideoFormat &video) {
   format.pixelAspect = video.pixelAspect;
   vxhost::setFormat(format);
   vxhost::Screen screen;
-  screen.width = 96;
-  screen.height = 64;
+  screen.width = kScreenWidth;
+  screen.height = kScreenHeight;
   vxhost::setScreen(screen);
   using Clip = std::vector<std::vector<uint32_t>>;
   static std::map<std::pair<int, int>, std::vector<Clip>> clips;
@@ -65,10 +82,12 @@ inline void runRender(const VideoFormat &video) {
 // `maskPath` null: the last-used mask from the settings file.
 inline void runEditor(const char *maskPath) {
   tileron::SplitMask state;
-  if (!state.setupEditor(maskPath, 96, 64, 4)) return;
+  if (!state.setupEditor(maskPath, kScreenWidth, kScreenHeight, 4)) return;
+  // Every part is hit-tested; the first two and the last are selected (each
+  // selection composes all the others again).
   const int parts = std::clamp<int>(state.partCount, 0, tileron::kMaxParts);
   for (int part = 0; part < parts; ++part) {
-    state.selectPart(part);
+    if (part < 2 || part == parts - 1) state.selectPart(part);
     state.partAtPreviewPoint(state.viewX + state.partCenterX[part],
                              state.viewY + state.partCenterY[part]);
     state.partAtStampPoint(state.partStampX[part], state.partStampY[part]);

@@ -269,6 +269,62 @@ void pngSeeds() {
   png("one_pixel", 1, 1, SPNG_COLOR_TYPE_GRAYSCALE, 8, false, false);
 }
 
+// ---- resource string tables ------------------------------------------------------
+
+void stringTableSeeds() {
+  seed("string_table", "plain", "# strings\n101\tArchive\n301\tA preset exists.\\nReplace it?\n102\t\n");
+  seed("string_table", "bom_crlf", "\xEF\xBB\xBF" "1\tUmlaute \xC3\xA4\xC3\xB6\xC3\xBC\r\n2\ttab\\there\r\n");
+  seed("string_table", "malformed",
+       "x\tnot a number\n-1\tsign\n1234567890\tten digits\n5\t\xC3\x28\n5\tonce\n5\ttwice\nno tab\n");
+  seed("string_table", "escapes", "7\t\\\\ \\q \\\n8\t\xF0\x9F\x98\x80 \xED\xA0\x80\n");
+}
+
+// ---- texture settings records ----------------------------------------------------
+
+Bytes textureRecord(const char *name, uint16_t scale, uint32_t colour) {
+  Bytes record(112, 0);
+  const uint32_t magic = 0x31525854u; // "TXR1"
+  for (int i = 0; i < 4; ++i) record[size_t(i)] = uint8_t(magic >> (8 * i));
+  record[4] = 1; // version
+  record[6] = uint8_t(scale);
+  record[7] = uint8_t(scale >> 8);
+  for (int i = 0; i < 4; ++i) record[size_t(8 + i)] = uint8_t(colour >> (8 * i));
+  std::memcpy(record.data() + 16, name, std::strlen(name));
+  return record;
+}
+
+void textureSeeds() {
+  seed("texture_settings", "plain", textureRecord("t.png", 0, 0x80808080u));
+  seed("texture_settings", "scaled", textureRecord("t.png", 1000, 0x102030FFu));
+  seed("texture_settings", "missing", textureRecord("none.png", 10, 0));
+  seed("texture_settings", "path", textureRecord("../t.png", 100, 0));
+  seed("texture_settings", "zero", Bytes(112, 0));
+  seed("texture_settings", "short", Bytes(20, 0x54));
+}
+
+// ---- Y4M clips ---------------------------------------------------------------------
+
+// A Y4M stream without its "YUV4MPEG2 " magic (the harness adds it): `header`
+// fields, then `frames` frames of `frameBytes` bytes each.
+std::string y4m(const std::string &header, int frames, size_t frameBytes, const std::string &frameLine = "FRAME") {
+  std::string stream = header + "\n";
+  for (int f = 0; f < frames; ++f) {
+    stream += frameLine + "\n";
+    for (size_t i = 0; i < frameBytes; ++i) stream += char(16 + (i * 7 + size_t(f) * 13) % 220);
+  }
+  return stream;
+}
+
+void y4mSeeds() {
+  seed("y4m", "c444", y4m("W8 H6 F25:1 It A1:1 C444", 2, 8 * 6 * 3));
+  seed("y4m", "c420", y4m("W8 H6 F30000:1001 Ip A16:15 C420jpeg", 3, 8 * 6 + 2 * 4 * 3));
+  seed("y4m", "odd_mono", y4m("W7 H5 F1:1 Ib A0:0 Cmono XYSCSS=MONO", 2, 7 * 5));
+  seed("y4m", "c422_params", y4m("W4 H4 F50:1 Im C422", 2, 4 * 4 + 2 * 2 * 4, "FRAME Ixyz"));
+  seed("y4m", "truncated", y4m("W8 H6 F25:1 C444", 2, 8 * 6 * 3).substr(0, 200));
+  seed("y4m", "no_size", y4m("F25:1 C444", 1, 10));
+  seed("y4m", "huge", y4m("W100000 H100000 F25:1 C444", 1, 16));
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
@@ -283,5 +339,8 @@ int main(int argc, char **argv) {
   catalogueSeeds();
   jsonSeeds();
   pngSeeds();
+  stringTableSeeds();
+  textureSeeds();
+  y4mSeeds();
   return 0;
 }

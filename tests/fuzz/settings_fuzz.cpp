@@ -3,7 +3,10 @@
 // exactly). Each input is read with loadLastMaskPath and applySavedSettings
 // onto that mask; a file applied whole must be a fixed point of save and
 // apply: saving, applying the saved file to a fresh state and saving again
-// gives the same bytes. Then the file drives a render and an editor set-up.
+// gives the same bytes. Then the file drives a render set-up (even lengths)
+// or an editor set-up (odd lengths).
+// The settings file and the mask file are memory files; the mask's pictures
+// are decoded once.
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -12,11 +15,13 @@
 
 #include "effect_runs.hpp"
 #include "fuzz_env.hpp"
+#include "memory_files.hpp"
 #include "operator/fixtures/mask_fixture.hpp"
 
 namespace {
 
 constexpr const char *kSettingsPath = "/programs/tileron/prefs/tileron.prf";
+constexpr const char *kSettingsTemporary = "/programs/tileron/prefs/.tileron.prf.tmp";
 std::string maskPath;
 
 void writeFixtures() {
@@ -25,28 +30,41 @@ void writeFixtures() {
   desc.name = "three";
   desc.parts[1].scale = 0;
   desc.parts[2].scale = 250;
-  maskPath = testing_support::writeMask(fuzzing::FuzzHome::get().path(), desc);
+  fuzzing::FuzzHome &home = fuzzing::FuzzHome::get();
+  maskPath = testing_support::writeMask(home.path(), desc);
+  // The mask file as a memory file too (its pictures stay on disk).
+  std::ifstream in(home / maskPath, std::ios::binary);
+  const std::string mask{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  fuzzing::writeMemoryFile(home / maskPath, mask);
 }
 
-std::vector<uint8_t> readSettings() {
-  std::ifstream in(fuzzing::FuzzHome::get() / kSettingsPath, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+std::string readSettings() {
+  std::string bytes;
+  fuzzing::readMemoryFile(fuzzing::FuzzHome::get() / kSettingsPath, bytes);
+  return bytes;
 }
 
-// A state at field size with the fixture mask loaded, as a render set-up
-// leaves it before the settings are applied.
+// A state at field size holding what applying the settings reads of the
+// fixture mask (its part count and mask scales), as a render set-up leaves it
+// before the settings are applied; loading the mask's pictures again for each
+// input would only repeat the render set-up below.
 void loadFixtureMask(tileron::SplitMask &state) {
   state.workWidth = uint16_t(fuzzing::kSquare.width);
   state.workHeight = uint16_t(fuzzing::kSquare.height / 2);
   state.maskPath = maskPath;
-  if (state.loadMask(true) != 1) fuzzing::fail("the fixture mask does not load");
+  state.partCount = 3;
+  state.partMaskScale[1] = 0;
+  state.partMaskScale[2] = 250;
 }
 
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***) {
-  fuzzing::FuzzHome::get();
+  fuzzing::FuzzHome &home = fuzzing::FuzzHome::get();
+  for (const char *path : {kSettingsPath, kSettingsTemporary}) fuzzing::keepInMemory(home / path);
   writeFixtures();
+  fuzzing::useSmallTextures();
+  fuzzing::logToMemory();
   return 0;
 }
 
@@ -54,7 +72,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   fuzzing::FuzzHome &home = fuzzing::FuzzHome::get();
   const std::filesystem::path file = home / kSettingsPath;
   fuzzing::prepareHost(fuzzing::kSquare);
-  fuzzing::writeBytes(file, data, size);
+  fuzzing::writeMemoryFile(file, data, size);
 
   {
     tileron::SplitMask state;
@@ -65,7 +83,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     loadFixtureMask(first);
     if (first.applySavedSettings() == 1) {
       if (first.saveSettings() != 1) fuzzing::fail("settings not saved");
-      const std::vector<uint8_t> saved = readSettings();
+      const std::string saved = readSettings();
       tileron::SplitMask second;
       loadFixtureMask(second);
       if (second.applySavedSettings() != 1) fuzzing::fail("saved settings not read back");
@@ -75,10 +93,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   }
   fuzzing::expectNoLiveImages();
 
-  fuzzing::writeBytes(file, data, size);
-  fuzzing::runRender(fuzzing::kSquare);
-  fuzzing::writeBytes(file, data, size);
-  fuzzing::runEditor(nullptr);
+  // A render set-up for even lengths, an editor set-up for odd ones.
+  fuzzing::writeMemoryFile(file, data, size);
+  if (size % 2 == 0)
+    fuzzing::runRender(fuzzing::kSquare);
+  else
+    fuzzing::runEditor(nullptr);
   fuzzing::expectNoLiveImages();
   return 0;
 }

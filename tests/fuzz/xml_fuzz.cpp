@@ -2,6 +2,7 @@
 // line (at most 40 bytes), the document after it. The file is read back with
 // xmlReadFile, and every search is checked against a plain model of the
 // element rules (first closing tag ends an element, at most 20 per list).
+// The file is a memory file.
 #include <algorithm>
 #include <cstring>
 #include <string>
@@ -9,6 +10,7 @@
 
 #include "fuzz_env.hpp"
 #include "masks/xml.hpp"
+#include "memory_files.hpp"
 
 namespace {
 
@@ -47,8 +49,11 @@ void checkSearch(const char *text, const std::string &tag) {
 
 } // namespace
 
+constexpr const char *kXmlPath = "/programs/tileron/mask/fuzz.xml";
+
 extern "C" int LLVMFuzzerInitialize(int *, char ***) {
-  fuzzing::FuzzHome::get();
+  fuzzing::keepInMemory(fuzzing::FuzzHome::get() / kXmlPath);
+  fuzzing::logToMemory();
   return 0;
 }
 
@@ -63,9 +68,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   const size_t textSize = size - textStart;
 
   fuzzing::FuzzHome &home = fuzzing::FuzzHome::get();
-  const std::string relative = "/programs/tileron/mask/fuzz.xml";
-  fuzzing::writeBytes(home / relative, text, textSize);
-  tileron::XmlDocumentPtr document(tileron::xmlReadFile(relative.c_str()));
+  fuzzing::writeMemoryFile(home / kXmlPath, text, textSize);
+  tileron::XmlDocumentPtr document(tileron::xmlReadFile(kXmlPath));
   if (textSize == 0) {
     if (document) fuzzing::fail("an empty file was read");
     return 0;

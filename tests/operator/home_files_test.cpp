@@ -92,6 +92,18 @@ TEST_F(HomeFilesTest, CopyWholeFileOverLongerDestination) {
   EXPECT_EQ(copyHomeFile("/src.prf", "/dst.prf"), 1);
   EXPECT_EQ(readAll(home / "/dst.prf"), bytes);
   EXPECT_EQ(readAll(home / "/src.prf"), bytes);
+  // Written beside the destination and renamed over it: nothing stays.
+  EXPECT_FALSE(fs::exists(home / "/.dst.prf.tmp"));
+}
+
+TEST_F(HomeFilesTest, CopyKeepsAWriteProtectedDestination) {
+  if (geteuid() == 0) GTEST_SKIP() << "root may replace any file";
+  writeAll(home / "/src.prf", "new");
+  writeAll(home / "/ro.prf", "kept");
+  fs::permissions(home / "/ro.prf", fs::perms::owner_read);
+  EXPECT_EQ(copyHomeFile("/src.prf", "/ro.prf"), 0);
+  EXPECT_EQ(readAll(home / "/ro.prf"), "kept");
+  EXPECT_FALSE(fs::exists(home / "/.ro.prf.tmp"));
 }
 
 TEST_F(HomeFilesTest, CopyFailuresAndEdges) {

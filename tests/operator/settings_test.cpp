@@ -93,7 +93,7 @@ TEST_F(Settings, WrittenFileHasTheDocumentedLayout) {
         << "record " << i;
   }
   // No temporary file stays behind.
-  EXPECT_FALSE(fs::exists(settingsFile().string() + ".tmp"));
+  EXPECT_FALSE(fs::exists(settingsFile().parent_path() / ".tileron.prf.tmp"));
   EXPECT_EQ(stateErrors(), 0);
 }
 
@@ -389,7 +389,7 @@ TEST_F(Settings, FailedWriteKeepsTheStoredFile) {
   desc.barWidth = 50;
   writeSettings(desc);
   const std::vector<uint8_t> stored = readBytes(settingsFile());
-  const fs::path temp = settingsFile().string() + ".tmp";
+  const fs::path temp = settingsFile().parent_path() / ".tileron.prf.tmp";
 
   SplitMask state;
   shapeState(state, 720, 576, 2);

@@ -121,11 +121,20 @@ void installPacks(const fs::path &directory, bool replace, std::ostream &out) {
     throw std::runtime_error(message);
   }
 
+  // Each file is replaced whole (see writeHomeFile), the index last: a
+  // catalogue read while the install runs, or after it was killed, finds
+  // every file in its old or new form and no index naming a missing mask.
+  auto install = [&](const std::string &file) {
+    fs::create_directories((target / file).parent_path());
+    const std::string bytes = readAll(directory / file);
+    if (writeHomeFile((target / file).string(), bytes.data(), bytes.size()) != 1)
+      throw std::runtime_error((target / file).string() + " cannot be written");
+  };
   for (const Pack &pack : packs) {
-    for (const std::string &file : pack.files) {
-      fs::create_directories((target / file).parent_path());
-      fs::copy_file(directory / file, target / file, fs::copy_options::overwrite_existing);
-    }
+    const std::string index = pack.index.filename().string();
+    for (const std::string &file : pack.files)
+      if (file != index) install(file);
+    install(index);
     // The number is zero-padded to fill the index's last cipher block.
     const std::size_t digits = pack.number.find_first_not_of('0');
     const std::string number = digits == std::string::npos ? "0" : pack.number.substr(digits);
