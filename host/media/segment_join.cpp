@@ -9,75 +9,15 @@
 #include <memory>
 #include <set>
 #include <utility>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "host/media/av.hpp"
+#include "host/media/staged_output.hpp"
 
 namespace vxhost {
 namespace fs = std::filesystem;
 namespace {
 
 std::string nameOf(const fs::path &segment) { return "segment " + segment.string(); }
-
-mode_t currentUmask() {
-  const mode_t mask = ::umask(0);
-  ::umask(mask);
-  return mask;
-}
-
-// A hidden file beside the target file, or a hidden folder inside the
-// target folder, moved into place by commit and removed otherwise.
-class Staging {
-public:
-  Staging(const fs::path &target, bool folder) : target_(target) {
-    const fs::path parent = folder                        ? target
-                            : target.parent_path().empty() ? fs::path(".")
-                                                           : target.parent_path();
-    std::error_code ec;
-    if (!fs::is_directory(parent, ec))
-      throw OutputError("output folder " + parent.string() + " does not exist");
-    std::string pattern = (parent / ("." + target.filename().string() + ".join.XXXXXX")).string();
-    if (folder ? ::mkdtemp(pattern.data()) == nullptr : [&] {
-          const int fd = ::mkstemp(pattern.data());
-          return fd < 0 || (::fchmod(fd, 0666 & ~currentUmask()), ::close(fd)) != 0;
-        }())
-      throw OutputError(target.string() + ": cannot be written (" + std::strerror(errno) + ")");
-    if (folder)
-      ::chmod(pattern.c_str(), 0777 & ~currentUmask());
-    path_ = pattern;
-  }
-  ~Staging() {
-    std::error_code ec;
-    if (!path_.empty())
-      fs::remove_all(path_, ec);
-  }
-  Staging(const Staging &) = delete;
-  Staging &operator=(const Staging &) = delete;
-  const fs::path &path() const { return path_; }
-
-  // The staged file becomes the target.
-  void commitFile() {
-    std::error_code ec;
-    fs::rename(path_, target_, ec);
-    if (ec)
-      throw OutputError(target_.string() + ": cannot be written (" + ec.message() + ")");
-    path_.clear();
-  }
-  // Every staged file moves into the target folder; the staging folder goes.
-  void commitFolder() {
-    std::error_code ec;
-    for (const auto &entry : fs::directory_iterator(path_)) {
-      fs::rename(entry.path(), target_ / entry.path().filename(), ec);
-      if (ec)
-        throw OutputError((target_ / entry.path().filename()).string() + ": cannot be written (" + ec.message() +
-                          ")");
-    }
-  }
-
-private:
-  fs::path target_, path_;
-};
 
 // ---- Y4M: one header, then every segment's frames ------------------------
 
@@ -89,11 +29,11 @@ std::string headerLine(std::ifstream &in, const fs::path &segment) {
 }
 
 void joinY4m(const std::vector<fs::path> &segments, const std::string &output) {
-  std::unique_ptr<Staging> staging;
+  std::unique_ptr<TempFile> staging;
   const auto close = [](std::FILE *file) { return file == stdout ? std::fflush(file) : std::fclose(file); };
   std::unique_ptr<std::FILE, decltype(close)> file(stdout, close);
   if (output != "-") {
-    staging = std::make_unique<Staging>(output, false);
+    staging = std::make_unique<TempFile>(output);
     file.reset(std::fopen(staging->path().c_str(), "wb"));
     if (!file)
       throw OutputError(output + ": cannot be written (" + std::strerror(errno) + ")");
@@ -121,7 +61,7 @@ void joinY4m(const std::vector<fs::path> &segments, const std::string &output) {
   if (close(file.release()) != 0)
     throw OutputError(output + ": cannot be written (" + std::strerror(errno) + ")");
   if (staging)
-    staging->commitFile();
+    staging->commit();
 }
 
 // ---- PNG frames: every file of every folder ------------------------------
@@ -137,7 +77,7 @@ void joinPngFrames(const std::vector<fs::path> &segments, const std::string &out
     if (!fs::is_directory(folder, ec))
       throw OutputError("output folder " + folder.string() + " does not exist");
   }
-  Staging staging(folder, true);
+  TempFolder staging(folder);
   std::set<std::string> names;
   for (const fs::path &segment : segments) {
     if (!fs::is_directory(segment, ec))
@@ -155,7 +95,7 @@ void joinPngFrames(const std::vector<fs::path> &segments, const std::string &out
         throw OutputError((folder / file.filename()).string() + ": cannot be written (" + ec.message() + ")");
     }
   }
-  staging.commitFolder();
+  staging.commit();
 }
 
 // ---- Matroska, MP4, MOV: packets copied, timed on ------------------------
@@ -210,7 +150,7 @@ const char *timecodeOf(const AVFormatContext &input) {
 }
 
 void joinContainers(const std::vector<fs::path> &segments, const std::string &output, const JoinOptions &options) {
-  Staging staging(output, false);
+  TempFile staging(output);
   av::InputPtr first = openSegment(segments.front());
   AVFormatContext *raw = nullptr;
   int result = avformat_alloc_output_context2(&raw, nullptr, nullptr, output.c_str());
@@ -315,7 +255,7 @@ void joinContainers(const std::vector<fs::path> &segments, const std::string &ou
   }
   if ((result = av_write_trailer(muxer.get())) < 0 || (result = avio_closep(&muxer->pb)) < 0)
     throw OutputError("cannot complete the file (" + av::errorText(result) + ")");
-  staging.commitFile();
+  staging.commit();
 }
 
 } // namespace
