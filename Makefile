@@ -2,7 +2,7 @@
 BUILD ?= build
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps build demo test bench fuzz asan clean
+.PHONY: all deps build demo test bench fuzz asan farm-deps farm-test clean
 
 all: build
 
@@ -42,6 +42,13 @@ asan: deps
 	cmake -S . -B $(BUILD)-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTILERON_SANITIZE=ON
 	cmake --build $(BUILD)-asan -j $(JOBS) --target tileron-suite
 	cd $(BUILD)-asan && $(ASAN_ENV) ctest --output-on-failure -j $(JOBS)
+
+# Renders on a one-node Slurm cluster started on this machine; see docs/farm.md.
+farm-deps:
+	@./scripts/farm/deps.sh
+
+farm-test: build
+	./scripts/farm/test.sh $(BUILD)
 
 clean:
 	rm -rf $(BUILD) $(BUILD)-bench $(BUILD)-fuzz $(BUILD)-asan out

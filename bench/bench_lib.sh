@@ -55,7 +55,17 @@ bench_storyboard() {
     "$_width" "$_height" "$_frames" "$_scenes" > "$WORK/$_file"
 }
 
-# bench_render STORYBOARD: renders to no output and prints the --stats line.
+# bench_render STORYBOARD [OPTION...]: renders to no output and prints the --stats line.
 bench_render() {
-  "$BUILD/tileron-host" render "$WORK/$1" -o /dev/null --stats
+  _board=$1
+  shift
+  "$BUILD/tileron-host" render "$WORK/$_board" -o /dev/null --stats "$@"
+}
+
+# bench_peak FILE COMMAND...: runs the command with GNU time, which writes
+# its peak resident memory in KiB to FILE.
+bench_peak() {
+  _file=$1
+  shift
+  /usr/bin/time -f %M -o "$_file" "$@"
 }

@@ -1,11 +1,16 @@
 #!/bin/sh
 # The render command against an FFmpeg filter graph doing the same job on the
-# same clips, both on one thread and to no output: H.264 clips of 1280 x 720
-# scaled to a 1920 x 1080 format, merged through the mask's part shapes over
-# the background, the bar layer laid over the result. Prints fields per
-# second of each and the ratio (above 1: the render command is faster).
+# same clips, to no output: H.264 clips of 1280 x 720 scaled to a 1920 x 1080
+# format, merged through the mask's part shapes over the background, the bar
+# layer laid over the result. Two modes: both on one thread (render
+# --threads 1; ffmpeg with one thread for each decoder and the graph), and
+# both with their default threading. Prints fields per second of each, the
+# ratio (above 1: the render command is faster) and the peak memory of
+# each; then the peak memory of a 4-part render to MP4.
 #
 #   bench/side_by_side.sh [BUILD] [FRAMES]      (default: build, 100 frames)
+#
+# GNU time (/usr/bin/time, Debian's "time" package) measures the memory.
 set -eu
 BUILD=$(cd "${1:-build}" && pwd)
 FRAMES=${2:-100}
@@ -13,6 +18,7 @@ WORK="$BUILD/bench-work"
 W=1920 H=1080
 . "$(dirname "$0")/bench_lib.sh"
 bench_setup
+[ -x /usr/bin/time ] || { echo "bench: /usr/bin/time is missing (apt-get install time)" >&2; exit 1; }
 for clip in testsrc2 mandelbrot life cellauto; do
   bench_clip "$clip-1280x720" 1280x720 "$FRAMES" "$clip"
 done
@@ -34,11 +40,14 @@ graph_inputs() {
     -frames:v 1 "$WORK/ff-bar.png"
 }
 
+# ffmpeg_graph PARTS THREADED PEAK: the graph, its peak memory into the file
+# PEAK; THREADED 0 keeps every decoder and the graph on one thread.
 ffmpeg_graph() {
-  _parts=$1 _inputs="" _i=0
+  _parts=$1 _inputs="" _i=0 _one=""
+  [ "$2" = 1 ] || _one="-threads 1"
   for _clip in testsrc2 mandelbrot life cellauto; do
     [ "$_i" -lt "$_parts" ] || break
-    _inputs="$_inputs -threads 1 -i $WORK/clips/$_clip-1280x720.mp4"
+    _inputs="$_inputs $_one -i $WORK/clips/$_clip-1280x720.mp4"
     _i=$((_i + 1))
   done
   _i=0
@@ -58,33 +67,58 @@ ffmpeg_graph() {
     _i=$((_i + 1))
   done
   _chain="$_chain[$_bar:v]format=yuva444p,loop=-1:1:0[bar];[m$_parts][bar]overlay=format=yuv444"
+  _graphThreads=""
+  [ "$2" = 1 ] || _graphThreads="-filter_threads 1 -filter_complex_threads 1"
   # shellcheck disable=SC2086
-  ffmpeg -v error -nostdin -filter_threads 1 -filter_complex_threads 1 $_inputs \
-    -filter_complex "$_chain" -frames:v "$FRAMES" -f null -
+  bench_peak "$3" ffmpeg -v error -nostdin $_graphThreads $_inputs -filter_complex "$_chain" -frames:v "$FRAMES" \
+    -f null -
 }
 
-printf '%-6s %-18s %14s %14s %8s\n' parts mask "render fields/s" "ffmpeg fields/s" ratio
-for case in diagonal_down_2:2 grid_4:4; do
-  mask=${case%:*} parts=${case#*:}
-  bench_settings "$mask" "$parts"
-  set -- testsrc2 mandelbrot life cellauto
-  clips=""
-  i=0
-  for clip in "$@"; do
-    [ "$i" -lt "$parts" ] || break
-    clips="$clips $clip-1280x720"
-    i=$((i + 1))
-  done
-  # shellcheck disable=SC2086
-  bench_storyboard "side-$mask.json" "$W" "$H" "$FRAMES" $clips
-  graph_inputs "$mask" "$parts"
+rate() { echo "$(now) $1" | awk -v n="$FRAMES" '{ printf "%.1f", 2 * n / ($1 - $2) }'; }
+megabytes() { awk '{ printf "%.0f", $1 / 1024 }' "$1"; }
 
-  start=$(now)
-  bench_render "side-$mask.json" > /dev/null
-  render=$(echo "$(now) $start" | awk -v n="$FRAMES" '{ printf "%.1f", 2 * n / ($1 - $2) }')
-  start=$(now)
-  ffmpeg_graph "$parts"
-  graph=$(echo "$(now) $start" | awk -v n="$FRAMES" '{ printf "%.1f", 2 * n / ($1 - $2) }')
-  ratio=$(echo "$render $graph" | awk '{ printf "%.2f", $1 / $2 }')
-  printf '%-6s %-18s %14s %14s %8s\n' "$parts" "$mask" "$render" "$graph" "$ratio"
+printf '%-9s %-6s %-16s %9s %9s %6s %10s %10s\n' threading parts mask "render/s" "ffmpeg/s" ratio "render MB" "ffmpeg MB"
+# A build from before --threads runs on one thread either way.
+oneThread="--threads 1"
+"$BUILD/tileron-host" render --help | grep -q -- --threads || oneThread=""
+for mode in one default; do
+  threaded=0 renderThreads=$oneThread
+  [ "$mode" = one ] || { threaded=1 renderThreads=""; }
+  for case in diagonal_down_2:2 grid_4:4; do
+    mask=${case%:*} parts=${case#*:}
+    bench_settings "$mask" "$parts" > /dev/null
+    set -- testsrc2 mandelbrot life cellauto
+    clips=""
+    i=0
+    for clip in "$@"; do
+      [ "$i" -lt "$parts" ] || break
+      clips="$clips $clip-1280x720"
+      i=$((i + 1))
+    done
+    # shellcheck disable=SC2086
+    bench_storyboard "side-$mask.json" "$W" "$H" "$FRAMES" $clips
+    graph_inputs "$mask" "$parts"
+
+    start=$(now)
+    # shellcheck disable=SC2086
+    bench_peak "$WORK/render.peak" "$BUILD/tileron-host" render "$WORK/side-$mask.json" -o /dev/null $renderThreads
+    render=$(rate "$start")
+    start=$(now)
+    ffmpeg_graph "$parts" "$threaded" "$WORK/graph.peak"
+    graph=$(rate "$start")
+    ratio=$(echo "$render $graph" | awk '{ printf "%.2f", $1 / $2 }')
+    printf '%-9s %-6s %-16s %9s %9s %6s %10s %10s\n' "$mode" "$parts" "$mask" "$render" "$graph" "$ratio" \
+      "$(megabytes "$WORK/render.peak")" "$(megabytes "$WORK/graph.peak")"
+  done
+done
+
+# Peak memory of a 4-part render of all the frames to MP4, and of one of half
+# as many: the same when memory is flat in the clips' length.
+bench_settings grid_4 4 > /dev/null
+half=$((FRAMES / 2))
+for frames in "$half" "$FRAMES"; do
+  bench_storyboard "mp4-$frames.json" "$W" "$H" "$frames" testsrc2-1280x720 mandelbrot-1280x720 life-1280x720 \
+    cellauto-1280x720
+  bench_peak "$WORK/mp4.peak" "$BUILD/tileron-host" render "$WORK/mp4-$frames.json" -o "$WORK/out.mp4"
+  printf 'peak memory of a 4-part render of %s frames to MP4: %s MB\n' "$frames" "$(megabytes "$WORK/mp4.peak")"
 done

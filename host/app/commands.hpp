@@ -3,6 +3,7 @@
 #pragma once
 
 #include <filesystem>
+#include <sys/types.h>
 #include <string>
 #include <vector>
 
@@ -30,12 +31,24 @@ std::filesystem::path siblingProgram(const std::string &name);
 // normally). Throws std::runtime_error when it cannot be started.
 int runProgram(const std::filesystem::path &program, const std::vector<std::string> &arguments,
                std::string *output = nullptr, bool quiet = false);
+// Starts `program` with `arguments` without waiting, its standard output
+// and error into the file `log`. Throws std::runtime_error when it cannot be started.
+pid_t startProgram(const std::filesystem::path &program, const std::vector<std::string> &arguments,
+                   const std::filesystem::path &log);
+// Waits for a started program; its exit status, -1 when it did not exit normally.
+int waitProgram(pid_t child);
 
 // `masks`: runs tileron-masks (list, sheet, install) with the arguments that follow.
 void addMasksCommand(CLI::App &app, HostContext &context);
 
 // `edit`: opens the plug-in's editor on a storyboard (window or --script).
 void addEditCommand(CLI::App &app, HostContext &context);
+
+// `join`: joins rendered segments into one output without encoding them again.
+void addJoinCommand(CLI::App &app, HostContext &context);
+
+// `segments`: prints the field ranges render --jobs N cuts a storyboard into.
+void addSegmentsCommand(CLI::App &app, HostContext &context);
 
 // `info`: loads the plug-in and prints its tag list, its version and the
 // results of a load/unload message pair.

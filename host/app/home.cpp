@@ -30,15 +30,18 @@ fs::path siblingProgram(const std::string &name) {
   return (error ? fs::path(".") : self.parent_path()) / name;
 }
 
-int runProgram(const fs::path &program, const std::vector<std::string> &arguments, std::string *output,
-               bool quiet) {
-  int pipeEnds[2] = {-1, -1};
-  if (::pipe2(pipeEnds, O_CLOEXEC) != 0)
-    throw std::runtime_error(std::string("cannot make a pipe: ") + std::strerror(errno));
+namespace {
+
+// Starts `program` with `arguments`, its standard output onto `outFd` and
+// its standard error onto `errFd` (each -1: ours; errFd -2: /dev/null).
+pid_t spawnProgram(const fs::path &program, const std::vector<std::string> &arguments, int outFd, int errFd) {
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], STDOUT_FILENO);
-  if (quiet)
+  if (outFd >= 0)
+    posix_spawn_file_actions_adddup2(&actions, outFd, STDOUT_FILENO);
+  if (errFd >= 0)
+    posix_spawn_file_actions_adddup2(&actions, errFd, STDERR_FILENO);
+  else if (errFd == -2)
     posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
   std::vector<std::string> copies{program.string()};
   copies.insert(copies.end(), arguments.begin(), arguments.end());
@@ -51,12 +54,28 @@ int runProgram(const fs::path &program, const std::vector<std::string> &argument
   pid_t child = -1;
   const int spawned = ::posix_spawn(&child, program.c_str(), &actions, nullptr, argv.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
-  ::close(pipeEnds[1]);
-  if (spawned != 0) {
-    ::close(pipeEnds[0]);
+  if (spawned != 0)
     throw std::runtime_error("cannot run " + program.string() + ": " + std::strerror(spawned) +
                              " (it is built with tileron-host)");
+  return child;
+}
+
+} // namespace
+
+int runProgram(const fs::path &program, const std::vector<std::string> &arguments, std::string *output,
+               bool quiet) {
+  int pipeEnds[2] = {-1, -1};
+  if (::pipe2(pipeEnds, O_CLOEXEC) != 0)
+    throw std::runtime_error(std::string("cannot make a pipe: ") + std::strerror(errno));
+  pid_t child = -1;
+  try {
+    child = spawnProgram(program, arguments, pipeEnds[1], quiet ? -2 : -1);
+  } catch (...) {
+    ::close(pipeEnds[0]);
+    ::close(pipeEnds[1]);
+    throw;
   }
+  ::close(pipeEnds[1]);
   char buffer[4096];
   ssize_t n;
   while ((n = ::read(pipeEnds[0], buffer, sizeof buffer)) != 0) {
@@ -68,6 +87,24 @@ int runProgram(const fs::path &program, const std::vector<std::string> &argument
       output->append(buffer, size_t(n));
   }
   ::close(pipeEnds[0]);
+  return waitProgram(child);
+}
+
+pid_t startProgram(const fs::path &program, const std::vector<std::string> &arguments, const fs::path &log) {
+  const int fd = ::open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+  if (fd < 0)
+    throw std::runtime_error("cannot make " + log.string() + ": " + std::strerror(errno));
+  try {
+    const pid_t child = spawnProgram(program, arguments, fd, fd);
+    ::close(fd);
+    return child;
+  } catch (...) {
+    ::close(fd);
+    throw;
+  }
+}
+
+int waitProgram(pid_t child) {
   int status = 0;
   while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
   }

@@ -17,6 +17,8 @@ int main(int argc, char **argv) {
   vxhost::app::addRenderCommand(app, context);
   vxhost::app::addMasksCommand(app, context);
   vxhost::app::addEditCommand(app, context);
+  vxhost::app::addJoinCommand(app, context);
+  vxhost::app::addSegmentsCommand(app, context);
 
   return vxhost::runCommandLine(app, argc, argv);
 }

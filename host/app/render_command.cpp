@@ -27,11 +27,14 @@ extern "C" {
 #include "host/media/output.hpp"
 #include "host/reset.hpp"
 #include "host/scenes/registry.hpp"
+#include "host/media/read_ahead.hpp"
+#include "host/media/write_behind.hpp"
 #include "host/scenes/storyboard.hpp"
 #include "host/scenes/timecode.hpp"
 #include "host/settings/settings.hpp"
 #include "host/support/user_home.hpp"
 #include "plugin.hpp"
+#include "render_jobs.hpp"
 #include "vxhost/operator.h"
 
 namespace vxhost::app {
@@ -51,7 +54,14 @@ struct RenderOptions {
   std::string preset;
   std::string presetDescription;
   bool stats = false;
+  int threads = 0;
+  int jobs = 1;
 };
+
+// What reads ahead of and writes behind the render when it is pipelined:
+// fields read ahead by all clips together, and whole frames queued for the writer.
+constexpr std::size_t kReadAheadBytes = std::size_t{48} << 20;
+constexpr int kWriteBehindFrames = 2;
 
 volatile std::sig_atomic_t interrupted = 0;
 
@@ -88,6 +98,12 @@ public:
   bool fieldAt(int number, int parity, uint32_t *out) override {
     const auto start = Clock::now();
     const bool made = clip_->fieldAt(number, parity, out);
+    total_ += Clock::now() - start;
+    return made;
+  }
+  OpImage *madeField(int number, int parity) override {
+    const auto start = Clock::now();
+    OpImage *made = clip_->madeField(number, parity);
     total_ += Clock::now() - start;
     return made;
   }
@@ -370,6 +386,39 @@ private:
   const Plugin &plugin_;
 };
 
+// The range in `options.jobs` processes, joined: each segment is a render
+// of this program with the settings this one uses (a preset installed, or
+// the private home of a preset description, which the segments inherit as
+// their VXHOME).
+void renderJobs(const HostContext &context, const RenderOptions &options, const Storyboard &board,
+                const FieldRange &range, OutputKind kind) {
+  JobsRender jobs;
+  jobs.storyboard = options.storyboard;
+  jobs.output = options.output;
+  jobs.kind = kind;
+  jobs.format = board.format;
+  jobs.firstField = range.first;
+  jobs.lastField = range.last;
+  jobs.jobs = options.jobs;
+  if (!context.pluginOption.empty())
+    jobs.programArguments = {"--plugin", context.pluginOption};
+  const std::pair<const char *, const std::string &> passed[] = {{"--codec", options.codec},
+                                                                 {"--audio", options.audio}};
+  for (const auto &[option, value] : passed)
+    if (!value.empty())
+      jobs.renderArguments.insert(jobs.renderArguments.end(), {option, value});
+  if (options.threads != 0)
+    jobs.renderArguments.insert(jobs.renderArguments.end(), {"--threads", std::to_string(options.threads)});
+  InterruptGuard interruptGuard; // the segments stop on Ctrl-C; this one cleans up after them
+  const auto start = Clock::now();
+  renderInJobs(jobs);
+  if (options.stats) {
+    const int fields = range.last - range.first + 1;
+    const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    std::fprintf(kind == OutputKind::y4mStdout ? stderr : stdout, "fields %d  seconds %.3f  fields/s %.1f  jobs %d\n",
+                 fields, seconds, fields / std::max(seconds, 1e-9), options.jobs);
+  }
+}
 
 void runRender(const HostContext &context, const RenderOptions &options) {
   // The messages below say what is wrong; FFmpeg's own would only repeat it.
@@ -413,18 +462,47 @@ void runRender(const HostContext &context, const RenderOptions &options) {
   // before the one it shows: the two frames every clip keeps are enough, and
   // a larger cache would only fault in fresh memory for frames never reused.
   StoryboardClips clips = openClips(board, 0);
+  // Pipelined, each clip file reads ahead on a thread of its own (the
+  // built-in patterns cost less than the copy); the time counted for the
+  // clips is then the time the render waits for them.
+  const bool pipelined = options.threads != 1;
+  size_t files = isPatternName(board.input) ? 0 : 1;
+  for (const SceneEntry &scene : board.scenes)
+    files += isPatternName(scene.source) ? 0 : 1;
+  const int depth = readAheadDepth(format, files, kReadAheadBytes);
+  const auto prepare = [&](std::shared_ptr<ClipSource> clip, const std::string &name) {
+    if (pipelined && !isPatternName(name))
+      clip = readAhead(std::move(clip), format, depth);
+    return std::make_shared<TimedClip>(std::move(clip), clipTime);
+  };
   std::vector<std::pair<std::string, std::shared_ptr<ClipSource>>> named; // for failure messages
-  clips.input = std::make_shared<TimedClip>(clips.input, clipTime);
+  clips.input = prepare(clips.input, board.input);
   named.emplace_back("input (" + board.input + ")", clips.input);
   for (size_t i = 0; i < clips.scenes.size(); ++i) {
     auto &[id, clip] = clips.scenes[i];
-    clip = std::make_shared<TimedClip>(clip, clipTime);
+    clip = prepare(clip, board.scenes[i].source);
     named.emplace_back("scene " + std::to_string(id) + " (" + board.scenes[i].source + ")", clip);
   }
 
   writerOptions.audio = openAudio(board, audioChoice, range, kind);
+  if (options.jobs > 1 && kind != OutputKind::pngStill && range.first % 2 == 0 && range.last % 2 == 1) {
+    if (writerOptions.audio && kind == OutputKind::mp4)
+      throw std::runtime_error("--jobs " + std::to_string(options.jobs) +
+                               ": the sound of an .mp4 (AAC) cannot be joined without a click at each segment's "
+                               "start; render to .mkv or .mov, or with --audio none");
+    renderJobs(context, options, board, range, kind);
+    return;
+  }
+  writerOptions.encoderThreads = pipelined ? options.threads : 1;
   applyStoryboard(board, clips);
-  std::unique_ptr<FrameWriter> writer = openWriter(options.output, format, writerOptions);
+  // The clips (and the threads reading them ahead) end with the render.
+  const struct ClipsRelease {
+    ~ClipsRelease() {
+      clearScenes();
+      setInput(nullptr);
+    }
+  } clipsRelease;
+  WriteBehind writer(openWriter(options.output, format, writerOptions), pipelined ? kWriteBehindFrames : 0);
   const Plugin plugin(pluginPath(context.pluginOption));
   captureLog(true);
   takeLog();
@@ -436,11 +514,8 @@ void runRender(const HostContext &context, const RenderOptions &options) {
   setFieldSink([&delivered](OpImage *image) { delivered.reset(image); });
   const int fieldHeight = format.height / 2;
   // The two fields of the frame being made, kept until both are there and
-  // the writer reads them in place.
+  // handed to the writer, which reads them in place.
   OpImageHandle fields[2];
-  const auto pixelsOf = [](const OpImageHandle &field) {
-    return field ? reinterpret_cast<const uint32_t *>(field->pixels) : nullptr;
-  };
   Progress progress(range.last - range.first + 1);
   InterruptGuard interruptGuard;
   const auto start = Clock::now();
@@ -466,16 +541,16 @@ void runRender(const HostContext &context, const RenderOptions &options) {
     // A frame cut by a field range (to the discarding output only) keeps
     // its other field's lines black.
     if (t % 2 == 1 || t == range.last) {
-      writer->writeFields(pixelsOf(fields[0]), pixelsOf(fields[1]));
+      writer.write(std::move(fields[0]), std::move(fields[1]));
       fields[0].reset();
       fields[1].reset();
     }
     takeLog(); // a field that came is not a failure: its reports need not be kept
     progress.update(t - range.first + 1);
   }
+  writer.finish(); // counted: frames written behind the render are part of it
   const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
   const double clipSeconds = std::chrono::duration<double>(clipTime - clipTimeBefore).count();
-  writer->finish();
   progress.finish();
   if (options.stats) {
     const int fields = range.last - range.first + 1;
@@ -515,6 +590,15 @@ void addRenderCommand(CLI::App &app, HostContext &context) {
                      "is left as it is")
       ->excludes(preset);
   render->add_flag("--stats", options->stats, "Print fields per second, with and without the clips' time");
+  render->add_option("--threads", options->threads,
+                     "1: decode, render and encode on one thread; else clips read ahead and the output is "
+                     "written behind the render, its encoder on N threads (0, the default: as many as it "
+                     "chooses)")
+      ->check(CLI::NonNegativeNumber);
+  render->add_option("--jobs", options->jobs,
+                     "Render in N processes at once, each a contiguous range of frames, and join their outputs "
+                     "without encoding again (default 1)")
+      ->check(CLI::PositiveNumber);
   render->callback([&context, options] { runRender(context, *options); });
 }
 

@@ -1,5 +1,6 @@
-// oplibcommon: operator images (OpImage): allocation and release, the count
-// of live images that GUI images share, scaling (the kernels are in
+// oplibcommon: operator images (OpImage): allocation and release (pixels
+// from and back to the image pool; a pooled buffer belongs to no live image),
+// the count of live images that GUI images share, scaling (the kernels are in
 // scale.cpp) and fitting a picture into a box across two pixel aspects.
 #include "host/images/images.hpp"
 
@@ -8,6 +9,7 @@
 #include <cstdlib>
 #include <new>
 
+#include "host/images/image_pool.hpp"
 #include "host/images/scale.hpp"
 #include "host/settings/settings.hpp"
 
@@ -41,20 +43,15 @@ void countImageReleased(ImageFamily family) { --liveOf(family); }
 
 namespace {
 
-OpImage *newImage(int32_t width, int32_t height, int32_t kind, uint16_t aspect, bool cleared) {
-  const int bpp = bytesPerPixel(kind);
-  if (bpp == 0 || !validImageSize(width, height))
-    return nullptr;
-  auto *image = new (std::nothrow) OpImage{};
-  if (!image)
-    return nullptr;
-  const size_t count = size_t(width) * size_t(height);
-  image->pixels =
-      static_cast<uint8_t *>(cleared ? std::calloc(count, size_t(bpp)) : std::malloc(count * size_t(bpp)));
-  if (!image->pixels) {
-    delete image;
+// An image around `pixels` (from takePixels, of its size), or null with the
+// pixels given back.
+OpImage *wrapPixels(uint8_t *pixels, int32_t width, int32_t height, int32_t kind, uint16_t aspect) {
+  auto *image = pixels ? new (std::nothrow) OpImage{} : nullptr;
+  if (!image) {
+    givePixels(pixels);
     return nullptr;
   }
+  image->pixels = pixels;
   image->width = static_cast<int16_t>(width);
   image->height = static_cast<int16_t>(height);
   image->kind = kind;
@@ -63,10 +60,28 @@ OpImage *newImage(int32_t width, int32_t height, int32_t kind, uint16_t aspect, 
   return image;
 }
 
+size_t imageBytes(int32_t width, int32_t height, int32_t kind) {
+  return size_t(width) * size_t(height) * size_t(bytesPerPixel(kind));
+}
+
+OpImage *newImage(int32_t width, int32_t height, int32_t kind, uint16_t aspect, bool cleared) {
+  if (bytesPerPixel(kind) == 0 || !validImageSize(width, height))
+    return nullptr;
+  return wrapPixels(takePixels(imageBytes(width, height, kind), cleared), width, height, kind, aspect);
+}
+
 } // namespace
 
 OpImage *allocUnclearedImage(int32_t width, int32_t height, int32_t kind) {
   return newImage(width, height, kind, 1000, false);
+}
+
+OpImage *adoptPixels(uint8_t *pixels, int32_t width, int32_t height, int32_t kind) {
+  if (bytesPerPixel(kind) == 0 || !validImageSize(width, height)) {
+    givePixels(pixels);
+    return nullptr;
+  }
+  return wrapPixels(pixels, width, height, kind, 1000);
 }
 
 } // namespace vxhost
@@ -89,7 +104,7 @@ extern "C" OpImage *opAllocImage(int32_t width, int32_t height, int32_t kind, in
 extern "C" void opFreeImage(OpImage *image) {
   if (!image)
     return;
-  std::free(image->pixels);
+  givePixels(image->pixels);
   delete image;
   countImageReleased(ImageFamily::op);
 }

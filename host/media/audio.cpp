@@ -57,7 +57,13 @@ std::unique_ptr<AudioTrack> AudioTrack::open(const AudioSourceSpec &spec) {
   // The first sample: start seconds at the sample rate, rounded down.
   track->next_ = int64_t(__int128(spec.startNum) * track->sampleRate_ / spec.startDen);
   if (track->next_ > 0) {
-    const int64_t at = track->origin_ + av_rescale_q(track->next_, AVRational{1, track->sampleRate_}, s->time_base);
+    // From a little earlier: a decoder needs the frames before the first
+    // sample (AAC overlaps each frame with the one before it, MP3 keeps a
+    // reservoir) to give the samples continuous decoding gives. What comes
+    // before the first sample is dropped.
+    const int64_t preRoll = track->sampleRate_ / 5;
+    const int64_t at = track->origin_ + av_rescale_q(std::max<int64_t>(track->next_ - preRoll, 0),
+                                                     AVRational{1, track->sampleRate_}, s->time_base);
     // A seek that fails leaves the demuxer at the start: decoding from there is slower, not wrong.
     if (av_seek_frame(input.get(), stream, at, AVSEEK_FLAG_BACKWARD) >= 0)
       avcodec_flush_buffers(track->decoder_.get());

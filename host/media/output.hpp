@@ -78,6 +78,10 @@ struct WriterOptions {
   // files starting after frame 0 carry it as their start timecode.
   int firstFrame = 0;
   MovCodec movCodec = MovCodec::prores;
+  // Threads of the FFV1 and H.264 encoders (0: as many as they choose).
+  // FFV1's slices do not depend on it, so its bytes stay the same; x264's
+  // frame threads change its bytes.
+  int encoderThreads = 1;
   // The sound, from the render's first frame on: AAC in MP4, PCM in
   // Matroska and MOV, as long as the frames written. Other outputs hold no
   // sound and leave it out. Null: no audio track.

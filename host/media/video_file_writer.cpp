@@ -56,6 +56,8 @@ public:
         [&](AVCodecContext &c) {
           if (globalHeader)
             c.flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+          if (kind == OutputKind::mkv || codecName == "libx264")
+            c.thread_count = options.encoderThreads;
           if (kind == OutputKind::mkv) {
             av_opt_set_int(c.priv_data, "level", 3, 0);
             av_opt_set_int(c.priv_data, "slicecrc", 1, 0);

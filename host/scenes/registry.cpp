@@ -112,6 +112,10 @@ OpImage *sourceField(FrameSource &source, int32_t field) {
   if (field < 0 || field / 2 >= source.length())
     return nullptr;
   const Format &f = format();
+  if (OpImage *made = source.madeField(field, fieldParity(f, field))) {
+    made->pixelAspect = static_cast<uint16_t>(f.pixelAspect);
+    return made;
+  }
   // The source writes every row, so the image is not cleared first; it is
   // released on every way out but success, a throwing source included.
   OpImageHandle image(allocUnclearedImage(f.width, f.height / 2, OP_KIND_YUVA));

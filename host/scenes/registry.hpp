@@ -30,6 +30,13 @@ public:
   // default takes frame number / 2; a clip at the field rate of an
   // interlaced format gives each field a picture of its own instant.
   virtual bool fieldAt(int number, int parity, uint32_t *out) { return field(number / 2, parity, out); }
+  // Field `number` with lines `parity` as a new kind-1 image of the format's
+  // field size, when the source has made it already (a clip read ahead);
+  // null when it has not, and the field is then asked for with fieldAt().
+  virtual OpImage *madeField(int number, int parity) {
+    (void)number, (void)parity;
+    return nullptr;
+  }
 };
 // A source made of frames held in memory (each width x height of the format).
 std::shared_ptr<FrameSource> memorySource(std::vector<std::vector<uint32_t>> frames);

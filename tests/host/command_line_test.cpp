@@ -28,7 +28,7 @@ TEST_F(CommandLineTest, UsageErrorsExitTwoWithTheParsersMessage) {
     std::string command, message;
   } cases[] = {
       {"tileron-host rendr story.json", "tileron-host: error: unknown command \"rendr\" (did you mean render?)"},
-      {"tileron-host frobnicate", "unknown command \"frobnicate\" (commands: info, render, masks, edit)"},
+      {"tileron-host frobnicate", "unknown command \"frobnicate\" (commands: info, render, masks, edit, join, segments)"},
       {"tileron-host render", "storyboard is required"},
       {"tileron-host render s.json -o x.y4m --preset a --preset-description b.json", "excludes"},
       {"tileron-host render s.json -o x.y4m --speed 2", "--speed"},

@@ -52,6 +52,25 @@ inline void writeFile(const std::filesystem::path &path, const std::string &byte
   std::ofstream(path, std::ios::binary) << bytes;
 }
 
+// The packets of the video stream of a file: times, key flag and bytes,
+// equal for equal encodings whatever the container's own identifiers.
+inline std::vector<std::string> videoPackets(const std::filesystem::path &path) {
+  AVFormatContext *raw = nullptr;
+  std::vector<std::string> packets;
+  if (avformat_open_input(&raw, path.c_str(), nullptr, nullptr) < 0)
+    return packets;
+  const vxhost::av::InputPtr input(raw);
+  const vxhost::av::PacketPtr packet = vxhost::av::makePacket();
+  while (av_read_frame(input.get(), packet.get()) >= 0) {
+    if (input->streams[packet->stream_index]->codecpar->codec_type == AVMEDIA_TYPE_VIDEO)
+      packets.push_back(std::to_string(packet->pts) + "/" + std::to_string(packet->dts) +
+                        (packet->flags & AV_PKT_FLAG_KEY ? "K:" : ":") +
+                        std::string(reinterpret_cast<const char *>(packet->data), size_t(packet->size)));
+    av_packet_unref(packet.get());
+  }
+  return packets;
+}
+
 // An MPEG-4 Visual clip with B-frames and a key frame every 5 frames, in the
 // container its name says, with the muxer's options ("movflags=+faststart"),
 // at `rate` frames per second;
