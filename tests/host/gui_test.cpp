@@ -19,7 +19,6 @@ namespace {
 using vxhost::gui::Button;
 namespace gui = vxhost::gui;
 
-std::u16string u(const char16_t *s) { return s; }
 const xchar *x(const std::u16string &s) { return reinterpret_cast<const xchar *>(s.c_str()); }
 
 class GuiTest : public HostTest {
@@ -443,8 +442,9 @@ TEST_F(GuiTest, ScriptsFeedOneCommandPerWaitAndCloseAtTheEnd) {
       EXPECT_EQ(m.qualifier, e[2]);
     }
     // The screenshot is taken once the click's messages were all received.
-    if (m.kind == GUI_MSG_POINTER_MOVED && m.x == 100)
+    if (m.kind == GUI_MSG_POINTER_MOVED && m.x == 100) {
       EXPECT_TRUE(std::filesystem::exists(shot));
+    }
   }
   EXPECT_TRUE(gui::inputEnded());
   std::string error;
