@@ -199,16 +199,16 @@ std::shared_ptr<AudioTrack> openAudio(const Storyboard &board, const AudioChoice
   std::unique_ptr<AudioTrack> track;
   if (!isPatternName(name)) {
     // (first frame + in-point) frames, at rateDen / rateNum seconds each.
-    AudioSourceSpec spec;
-    spec.file = clipPath(board, name);
+    AudioSource source;
+    source.file = clipPath(board, name);
     __int128 num = (__int128(range.first / 2) * start.den + start.num) * board.format.rateDen;
     __int128 den = __int128(start.den) * board.format.rateNum;
     while (num > INT64_MAX || den > INT64_MAX)
       num /= 2, den /= 2;
-    spec.startNum = int64_t(num);
-    spec.startDen = std::max<int64_t>(int64_t(den), 1);
+    source.startNum = int64_t(num);
+    source.startDen = std::max<int64_t>(int64_t(den), 1);
     try {
-      track = AudioTrack::open(spec);
+      track = AudioTrack::open(source);
     } catch (const AudioError &e) {
       throw std::runtime_error(board.file.string() + ": " + key + ": " + name + ": " + e.what());
     }

@@ -15,9 +15,9 @@ std::unique_ptr<AudioTrack> AudioTrack::silence() {
   return track;
 }
 
-std::unique_ptr<AudioTrack> AudioTrack::open(const AudioSourceSpec &spec) {
+std::unique_ptr<AudioTrack> AudioTrack::open(const AudioSource &source) {
   AVFormatContext *raw = nullptr;
-  int result = avformat_open_input(&raw, spec.file.c_str(), nullptr, nullptr);
+  int result = avformat_open_input(&raw, source.file.c_str(), nullptr, nullptr);
   if (result < 0)
     throw AudioError("its audio cannot be read (" + av::errorText(result) + ")");
   av::InputPtr input(raw);
@@ -55,7 +55,7 @@ std::unique_ptr<AudioTrack> AudioTrack::open(const AudioSourceSpec &spec) {
   else if (s->start_time != AV_NOPTS_VALUE)
     track->origin_ = s->start_time;
   // The first sample: start seconds at the sample rate, rounded down.
-  track->next_ = int64_t(__int128(spec.startNum) * track->sampleRate_ / spec.startDen);
+  track->next_ = int64_t(__int128(source.startNum) * track->sampleRate_ / source.startDen);
   if (track->next_ > 0) {
     // From a little earlier: a decoder needs the frames before the first
     // sample (AAC overlaps each frame with the one before it, MP3 keeps a

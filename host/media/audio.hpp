@@ -23,7 +23,7 @@ public:
 };
 
 // Where a track's samples come from.
-struct AudioSourceSpec {
+struct AudioSource {
   std::filesystem::path file; // empty: silence
   // Seconds into the clip (after its video's first frame) of the first
   // sample: num / den.
@@ -37,7 +37,7 @@ class AudioTrack {
 public:
   // Opens the file's first audio stream; null when the file has none.
   // Throws AudioError when it cannot be decoded.
-  static std::unique_ptr<AudioTrack> open(const AudioSourceSpec &spec);
+  static std::unique_ptr<AudioTrack> open(const AudioSource &source);
   // 48 kHz stereo silence.
   static std::unique_ptr<AudioTrack> silence();
   ~AudioTrack();

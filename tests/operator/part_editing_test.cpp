@@ -49,8 +49,8 @@ protected:
     vxhost::setScene(1, vxhost::memorySource(taggedClip(0x60, 4, kWidth, kHeight)));
     vxhost::setScene(2, vxhost::memorySource(taggedClip(0xA0, 1, kWidth, kHeight)));
     writeMarkerImages();
-    spec_ = twoPartMask(kWidth, kHeight);
-    spec_.parts[0].scale = 120;
+    mask_ = twoPartMask(kWidth, kHeight);
+    mask_.parts[0].scale = 120;
     settings_.parts[0].scene = 1;
     settings_.parts[1].scene = 2;
   }
@@ -80,7 +80,7 @@ protected:
   }
 
   void setUpEditor() {
-    settings_.maskPath = writeMask(home_.path(), spec_);
+    settings_.maskPath = writeMask(home_.path(), mask_);
     writeSettings(home_.path(), settings_);
     state_ = std::make_unique<SplitMask>(moduleParts(moduleState()));
     ASSERT_TRUE(state_->setupEditor(settings_.maskPath.c_str(), kScreenWidth, kHeight,
@@ -90,7 +90,7 @@ protected:
     ASSERT_EQ(state_->workHeight, kHeight);
   }
 
-  MaskDesc spec_;
+  MaskDesc mask_;
   SettingsDesc settings_;
   std::unique_ptr<SplitMask> state_;
 };
@@ -148,7 +148,7 @@ TEST_F(PartEditing, ResetHoldsTheMasksScaleToTheSliderRange) {
   const std::pair<int, int16_t> cases[] = {{32767, 200}, {201, 200}, {200, 200},
                                            {10, 10},     {5, 10},    {0, 10}, {-3, 10}};
   for (const auto &[maskScale, expected] : cases) {
-    spec_.parts[0].scale = maskScale;
+    mask_.parts[0].scale = maskScale;
     setUpEditor();
     SplitMask &s = *state_;
     EXPECT_EQ(s.partMaskScale[0], maskScale);
@@ -223,7 +223,7 @@ TEST_F(PartEditing, MarkersUseTheEvenImageForTheCurrentPart) {
 }
 
 TEST_F(PartEditing, PartWithoutMarkerPositionGetsNoMarker) {
-  spec_.parts[1].stampX = 0;
+  mask_.parts[1].stampX = 0;
   setUpEditor();
   EXPECT_EQ(state_->partMarker[1], 0);
   EXPECT_EQ(pixels32(state_->stampView.get())[4 * 16 + 12], 0x408080FFu); // plain part grey
@@ -252,9 +252,9 @@ TEST_F(PartEditing, HitTestsCoverTheLastColumnAndNothingBeyond) {
 TEST_F(PartEditing, SlotWithoutShapeIsNeverPickedAndShowsNoMarker) {
   // Part elements: left half, one without a file name (marker at (12, 4),
   // scene 2), right half. Only the first two slots count.
-  MaskPart nameless = spec_.parts[1];
+  MaskPart nameless = mask_.parts[1];
   nameless.shape.reset();
-  spec_.parts.insert(spec_.parts.begin() + 1, nameless);
+  mask_.parts.insert(mask_.parts.begin() + 1, nameless);
   setUpEditor();
   SplitMask &s = *state_;
   ASSERT_EQ(s.partCount, 2);
@@ -267,8 +267,8 @@ TEST_F(PartEditing, SlotWithoutShapeIsNeverPickedAndShowsNoMarker) {
 TEST_F(PartEditing, PreviewBarMatchesTheWholeLayerLaidOver) {
   // With no scene in the current part the preview is the composite plus the
   // bar layer; laying only the covered columns must give the same bytes.
-  spec_.bars.push_back({0, 0, kWidth - 1, kHeight - 1});
-  spec_.bars.push_back({kWidth - 1, 2, 100, 13});
+  mask_.bars.push_back({0, 0, kWidth - 1, kHeight - 1});
+  mask_.bars.push_back({kWidth - 1, 2, 100, 13});
   settings_.parts[0].scene = 0;
   settings_.barWidth = 20; // 14 pixels
   setUpEditor();

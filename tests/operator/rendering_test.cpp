@@ -64,7 +64,7 @@ protected:
     vxhost::setInput(vxhost::memorySource(taggedClip(kInput, 4, kWidth, kHeight)));
     vxhost::setScene(1, vxhost::memorySource(taggedClip(kSceneA, 4, kWidth, kHeight)));
     vxhost::setScene(2, vxhost::memorySource(taggedClip(kSceneB, 1, kWidth, kHeight)));
-    spec_ = twoPartMask(kWidth, kHeight);
+    mask_ = twoPartMask(kWidth, kHeight);
     settings_.barWidth = 250; // 4 pixels of the 16-pixel bar layer: columns 6 to 9
     settings_.parts[0].scene = 1;
     settings_.parts[1].scene = 2;
@@ -83,7 +83,7 @@ protected:
     return operatorEntry(&message);
   }
   int32_t setUpRender() {
-    settings_.maskPath = writeMask(home_.path(), spec_);
+    settings_.maskPath = writeMask(home_.path(), mask_);
     writeSettings(home_.path(), settings_);
     return send(OP_MSG_SETUP);
   }
@@ -95,13 +95,13 @@ protected:
   }
   uint32_t at(int x, int y) const { return output_.at(size_t(y) * kWidth + size_t(x)); }
 
-  MaskDesc spec_;
+  MaskDesc mask_;
   SettingsDesc settings_;
   std::vector<uint32_t> output_;
 };
 
 TEST_F(Rendering, SetUpWithoutSettingsFileFailsWithReportAndRendersNothing) {
-  writeMask(home_.path(), spec_);
+  writeMask(home_.path(), mask_);
   EXPECT_EQ(send(OP_MSG_SETUP), -1);
   EXPECT_TRUE(logged(vxhost::takeLog(), kLevelError, kSrcTileron));
   EXPECT_FALSE(render(0));
@@ -139,11 +139,11 @@ TEST_F(Rendering, OddFieldsReadOddMaskAndBarLines) {
       left.at(x, y) = 0;
       rest.at(x, y) = 255;
     }
-  spec_.parts[0].shape = left;
-  spec_.parts[1].shape = rest;
-  spec_.parts[1].centerX = kWidth / 2;
-  spec_.parts[1].width = kWidth;
-  spec_.bars = {{0, 4, kWidth - 1, 4}};
+  mask_.parts[0].shape = left;
+  mask_.parts[1].shape = rest;
+  mask_.parts[1].centerX = kWidth / 2;
+  mask_.parts[1].width = kWidth;
+  mask_.bars = {{0, 4, kWidth - 1, 4}};
   settings_.barWidth = 6;
   ASSERT_EQ(setUpRender(), 0);
 
@@ -234,9 +234,9 @@ TEST_F(Rendering, EmptyScaledPictureLaysNothing) {
 TEST_F(Rendering, SlotWithoutShapeLaysNothing) {
   // Part elements: left half, one without a file name, right half. The middle
   // slot counts no part; it holds scene B but lays nothing, so the input shows.
-  MaskPart nameless = spec_.parts[1];
+  MaskPart nameless = mask_.parts[1];
   nameless.shape.reset();
-  spec_.parts.insert(spec_.parts.begin() + 1, nameless);
+  mask_.parts.insert(mask_.parts.begin() + 1, nameless);
   ASSERT_EQ(setUpRender(), 0);
   ASSERT_EQ(moduleState().effect->partCount, 2);
   ASSERT_TRUE(render(0));
