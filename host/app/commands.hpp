@@ -31,6 +31,25 @@ std::filesystem::path siblingProgram(const std::string &name);
 // normally). Throws std::runtime_error when it cannot be started.
 int runProgram(const std::filesystem::path &program, const std::vector<std::string> &arguments,
                std::string *output = nullptr, bool quiet = false);
+// A program started with its standard output into a pipe, read when asked
+// for: the caller goes on while it runs (its output must fit the pipe's
+// 64 KB, or it waits for finish()). Its standard error is ours unless
+// `quiet`. Throws std::runtime_error when it cannot be started.
+class ProgramOutput {
+public:
+  ProgramOutput(const std::filesystem::path &program, const std::vector<std::string> &arguments, bool quiet);
+  ~ProgramOutput(); // waits for it, its output dropped, unless finished
+  ProgramOutput(const ProgramOutput &) = delete;
+  ProgramOutput &operator=(const ProgramOutput &) = delete;
+  // Reads the rest of its output into `output` (dropped when null), waits
+  // for it and returns its exit status (-1 when it did not exit normally).
+  // Call once.
+  int finish(std::string *output);
+
+private:
+  pid_t child_ = -1;
+  int readEnd_ = -1;
+};
 // Starts `program` with `arguments` without waiting, its standard output
 // and error into the file `log`. Throws std::runtime_error when it cannot be started.
 pid_t startProgram(const std::filesystem::path &program, const std::vector<std::string> &arguments,

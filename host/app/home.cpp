@@ -62,23 +62,30 @@ pid_t spawnProgram(const fs::path &program, const std::vector<std::string> &argu
 
 } // namespace
 
-int runProgram(const fs::path &program, const std::vector<std::string> &arguments, std::string *output,
-               bool quiet) {
+ProgramOutput::ProgramOutput(const fs::path &program, const std::vector<std::string> &arguments, bool quiet) {
   int pipeEnds[2] = {-1, -1};
   if (::pipe2(pipeEnds, O_CLOEXEC) != 0)
     throw std::runtime_error(std::string("cannot make a pipe: ") + std::strerror(errno));
-  pid_t child = -1;
   try {
-    child = spawnProgram(program, arguments, pipeEnds[1], quiet ? -2 : -1);
+    child_ = spawnProgram(program, arguments, pipeEnds[1], quiet ? -2 : -1);
   } catch (...) {
     ::close(pipeEnds[0]);
     ::close(pipeEnds[1]);
     throw;
   }
   ::close(pipeEnds[1]);
+  readEnd_ = pipeEnds[0];
+}
+
+ProgramOutput::~ProgramOutput() {
+  if (child_ >= 0)
+    finish(nullptr);
+}
+
+int ProgramOutput::finish(std::string *output) {
   char buffer[4096];
   ssize_t n;
-  while ((n = ::read(pipeEnds[0], buffer, sizeof buffer)) != 0) {
+  while ((n = ::read(readEnd_, buffer, sizeof buffer)) != 0) {
     if (n < 0 && errno == EINTR)
       continue;
     if (n < 0)
@@ -86,8 +93,15 @@ int runProgram(const fs::path &program, const std::vector<std::string> &argument
     if (output)
       output->append(buffer, size_t(n));
   }
-  ::close(pipeEnds[0]);
-  return waitProgram(child);
+  ::close(readEnd_);
+  const int status = waitProgram(child_);
+  child_ = -1;
+  return status;
+}
+
+int runProgram(const fs::path &program, const std::vector<std::string> &arguments, std::string *output,
+               bool quiet) {
+  return ProgramOutput(program, arguments, quiet).finish(output);
 }
 
 pid_t startProgram(const fs::path &program, const std::vector<std::string> &arguments, const fs::path &log) {

@@ -11,6 +11,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -304,11 +305,27 @@ private:
 
 // One warning on standard error for each part whose scene the storyboard
 // does not have: the render goes on, and such a part shows the input. The
-// parts are read as the plug-in reads them, by tileron-preset; when it
-// cannot read them, the set-up reports why.
-void warnAboutMissingScenes(const fs::path &settings, const Storyboard &board) {
+// parts are read as the plug-in reads them, by tileron-preset, which runs
+// while the render opens its clips; when it cannot read them, the set-up
+// reports why.
+class MissingScenesCheck {
+public:
+  explicit MissingScenesCheck(const fs::path &settings)
+      : shown_(siblingProgram("tileron-preset"), {"show", settings.string()}, true) {}
+  // Waits for tileron-preset and prints the warnings; again, nothing.
+  void report(const Storyboard &board);
+
+private:
+  ProgramOutput shown_;
+  bool reported_ = false;
+};
+
+void MissingScenesCheck::report(const Storyboard &board) {
+  if (reported_)
+    return;
+  reported_ = true;
   std::string shown;
-  if (runProgram(siblingProgram("tileron-preset"), {"show", settings.string()}, &shown, true) != 0)
+  if (shown_.finish(&shown) != 0)
     return;
   const nlohmann::json description = nlohmann::json::parse(shown, nullptr, false);
   if (!description.is_object() || !description.contains("parts") || !description["parts"].is_array())
@@ -453,19 +470,24 @@ void runRender(const HostContext &context, const RenderOptions &options) {
   if (!fs::exists(settings))
     throw std::runtime_error("no settings file yet: make one with tileron-preset new MASK, tileron-preset make or "
                              "the editor (looked for " + settings.string() + ")");
-  warnAboutMissingScenes(settings, board);
+  // Started before the environment changes below: it reads the settings
+  // with the user's home and log.
+  MissingScenesCheck missingScenes(settings);
+  const bool pipelined = options.threads != 1;
+  if (!pipelined)
+    missingScenes.report(board);
   if (privateHome)
     privateHome->use(logPath());
 
   Clock::duration clipTime{};
   // Fields are asked for in order, so a clip never goes back to a frame
-  // before the one it shows: the two frames every clip keeps are enough, and
-  // a larger cache would only fault in fresh memory for frames never reused.
-  StoryboardClips clips = openClips(board, 0);
+  // before the one it shows: the one frame every clip keeps (both fields of
+  // a frame come from it) is enough, and a larger cache would only fault in
+  // fresh memory for frames never reused.
+  StoryboardClips clips = openClips(board, 0, pipelined ? int(std::thread::hardware_concurrency()) : 1);
   // Pipelined, each clip file reads ahead on a thread of its own (the
   // built-in patterns cost less than the copy); the time counted for the
   // clips is then the time the render waits for them.
-  const bool pipelined = options.threads != 1;
   size_t files = isPatternName(board.input) ? 0 : 1;
   for (const SceneEntry &scene : board.scenes)
     files += isPatternName(scene.source) ? 0 : 1;
@@ -490,6 +512,7 @@ void runRender(const HostContext &context, const RenderOptions &options) {
       throw std::runtime_error("--jobs " + std::to_string(options.jobs) +
                                ": the sound of an .mp4 (AAC) cannot be joined without a click at each segment's "
                                "start; render to .mkv or .mov, or with --audio none");
+    missingScenes.report(board);
     renderJobs(context, options, board, range, kind);
     return;
   }
@@ -507,7 +530,9 @@ void runRender(const HostContext &context, const RenderOptions &options) {
   captureLog(true);
   takeLog();
   RenderSession session(plugin);
-  if (plugin.send(OP_MSG_SETUP, 0) != 0)
+  const int32_t setUp = plugin.send(OP_MSG_SETUP, 0);
+  missingScenes.report(board); // after the plug-in's own set-up, which it ran beside
+  if (setUp != 0)
     throw std::runtime_error("the effect could not be set up: its settings or its mask could not be used" + reports());
 
   OpImageHandle delivered;

@@ -28,7 +28,7 @@ namespace {
 // recently used first out.
 class FrameCache {
 public:
-  explicit FrameCache(size_t capacity) : capacity_(std::max<size_t>(2, capacity)) {}
+  explicit FrameCache(size_t capacity) : capacity_(std::max<size_t>(1, capacity)) {}
 
   const AVFrame *find(int index) {
     const auto found = entries_.find(index);

@@ -2,6 +2,7 @@
 // ProRes or DNxHR, each with the sound beside the pictures when there is any.
 // The container writer; the encoders are in encoder.cpp.
 #include <string>
+#include <sys/prctl.h>
 
 #include "host/media/audio.hpp"
 #include "host/media/encoder.hpp"
@@ -68,8 +69,16 @@ public:
             // DNxHR codes frames whole; the field order is only flagged.
             c.flags &= ~(AV_CODEC_FLAG_INTERLACED_DCT | AV_CODEC_FLAG_INTERLACED_ME);
           } else if (codecName == "libx264") {
+            // x264 asks for transparent huge pages for each buffer of 1.75 MB
+            // or more, and a huge page counts whole: at 1080 lines that held
+            // 170 MB more than the buffers use. Off for this process.
+            ::prctl(PR_SET_THP_DISABLE, 1, 0, 0, 0);
             av_opt_set(c.priv_data, "preset", "fast", 0);
             av_opt_set(c.priv_data, "crf", "18", 0);
+            // A 10-frame look-ahead instead of the preset's 30: each frame in
+            // it holds about 6 MB at 1080 lines interlaced, and on rendered
+            // splits the longer one changed the size by 1 % and SSIM by 0.0001.
+            av_opt_set(c.priv_data, "x264-params", "rc-lookahead=10", 0);
           } else {
             // MPEG-4 Visual at a fixed quantiser of 3: near transparent.
             c.flags |= AV_CODEC_FLAG_QSCALE;

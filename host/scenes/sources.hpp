@@ -53,7 +53,7 @@ struct MediaOptions {
   Fit fit = Fit::fill;
   // Pictures keep their alpha (scenes); else they are opaque (the input).
   bool keepAlpha = false;
-  // Decoded frames kept for going back; at least two frames are always kept.
+  // Decoded frames kept for going back; at least one frame is always kept.
   std::size_t cacheBytes = std::size_t{128} << 20;
 };
 

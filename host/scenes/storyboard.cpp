@@ -1,6 +1,8 @@
 #include "host/scenes/storyboard.hpp"
 
 #include <algorithm>
+#include <atomic>
+#include <exception>
 #include <charconv>
 #include <cstdio>
 #include <optional>
@@ -11,6 +13,8 @@
 #include <map>
 #include <numeric>
 #include <sstream>
+#include <thread>
+#include <vector>
 
 #include <nlohmann/json.hpp>
 
@@ -255,15 +259,49 @@ Storyboard loadStoryboard(const std::filesystem::path &file) {
   return parseStoryboard(text.str(), file);
 }
 
-StoryboardClips openClips(const Storyboard &board, std::size_t cacheBytes) {
+StoryboardClips openClips(const Storyboard &board, std::size_t cacheBytes, int threads) {
   const std::size_t cacheBytesPerClip = cacheBytes / (board.scenes.size() + 1);
-  StoryboardClips clips;
-  clips.input = openClip(board, "input", board.input, nullptr, cacheBytesPerClip);
-  for (size_t i = 0; i < board.scenes.size(); ++i) {
-    const SceneEntry &scene = board.scenes[i];
-    clips.scenes.emplace_back(scene.id, openClip(board, "scenes[" + std::to_string(i) + "].source", scene.source,
-                                                 &scene, cacheBytesPerClip));
+  // Slot 0 is the input, slot i + 1 scene i.
+  const size_t count = board.scenes.size() + 1;
+  const auto open = [&](size_t slot) {
+    if (slot == 0)
+      return openClip(board, "input", board.input, nullptr, cacheBytesPerClip);
+    const SceneEntry &scene = board.scenes[slot - 1];
+    return openClip(board, "scenes[" + std::to_string(slot - 1) + "].source", scene.source, &scene,
+                    cacheBytesPerClip);
+  };
+  std::vector<std::shared_ptr<ClipSource>> opened(count);
+  std::vector<std::exception_ptr> failures(count);
+  const size_t workers = std::min<size_t>(count, size_t(std::max(threads, 1)));
+  if (workers <= 1) {
+    for (size_t slot = 0; slot < count; ++slot)
+      opened[slot] = open(slot);
+  } else {
+    // Opening a clip is mostly its probe and first key frame, on one core
+    // each; the clips' own code shares nothing between them.
+    std::atomic<size_t> next{0};
+    std::vector<std::thread> pool;
+    for (size_t w = 0; w < workers; ++w)
+      pool.emplace_back([&] {
+        for (size_t slot; (slot = next++) < count;) {
+          try {
+            opened[slot] = open(slot);
+          } catch (...) {
+            failures[slot] = std::current_exception();
+          }
+        }
+      });
+    for (std::thread &worker : pool)
+      worker.join();
+    // The first failure in storyboard order, as opening them in turn reports.
+    for (const std::exception_ptr &failure : failures)
+      if (failure)
+        std::rethrow_exception(failure);
   }
+  StoryboardClips clips;
+  clips.input = std::move(opened[0]);
+  for (size_t i = 0; i < board.scenes.size(); ++i)
+    clips.scenes.emplace_back(board.scenes[i].id, std::move(opened[i + 1]));
   return clips;
 }
 

@@ -72,9 +72,11 @@ struct StoryboardClips {
 
 // Opens the input and every scene (stills and patterns without a length of
 // their own run for the storyboard's length). The clips divide `cacheBytes`
-// equally for their decoded frames (each keeps at least two). Throws
-// StoryboardError naming the key and the clip when one cannot be opened.
-StoryboardClips openClips(const Storyboard &board, std::size_t cacheBytes = std::size_t{512} << 20);
+// equally for their decoded frames (each keeps at least one). With
+// `threads` above 1, that many clips are opened at once. Throws
+// StoryboardError naming the key and the clip when one cannot be opened (the
+// first in storyboard order).
+StoryboardClips openClips(const Storyboard &board, std::size_t cacheBytes = std::size_t{512} << 20, int threads = 1);
 
 // Makes the storyboard the host's: sets the format, replaces the scenes and
 // sets the input.

@@ -185,14 +185,27 @@ TEST_F(StoryboardTest, FilesThatCannotBeReadAsAStoryboardAreNamed) {
 
 TEST_F(StoryboardTest, AClipThatIsNotAVideoIsNamedWithItsKey) {
   media_fixture::writeFile(folder_ / "clips/notes.mp4", "not a video");
+  media_fixture::writeFile(folder_ / "clips/empty.mp4", "");
   json board = validBoard();
   board["scenes"][2]["source"] = "clips/notes.mp4";
   const Storyboard story = loadStoryboard(write(board.dump()));
-  try {
-    openClips(story);
-    ADD_FAILURE() << "opened";
-  } catch (const StoryboardError &e) {
-    EXPECT_THAT(e.what(), HasSubstr("board.json: scenes[2].source: clips/notes.mp4: cannot be read as a video"));
+  board["scenes"][1]["source"] = "clips/empty.mp4";
+  const Storyboard twoBad = loadStoryboard(write(board.dump()));
+  // Opened one at a time or several at once, the first bad clip in the
+  // storyboard's order is the one named.
+  for (const int threads : {1, 4}) {
+    try {
+      openClips(story, 0, threads);
+      ADD_FAILURE() << "opened with " << threads << " threads";
+    } catch (const StoryboardError &e) {
+      EXPECT_THAT(e.what(), HasSubstr("board.json: scenes[2].source: clips/notes.mp4: cannot be read as a video"));
+    }
+    try {
+      openClips(twoBad, 0, threads);
+      ADD_FAILURE() << "opened with " << threads << " threads";
+    } catch (const StoryboardError &e) {
+      EXPECT_THAT(e.what(), HasSubstr("board.json: scenes[1].source: clips/empty.mp4:"));
+    }
   }
 }
 
