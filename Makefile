@@ -36,10 +36,13 @@ fuzz: deps
 	./scripts/fuzz.sh $(BUILD)-fuzz $(FUZZ_SECONDS)
 
 # The whole test suite under AddressSanitizer and UBSan, building only what
-# the suite runs; see docs/testing.md for the options.
+# the suite runs; see docs/testing.md for the options. Built with clang: g++
+# takes four times as long over the same instrumented sources.
 ASAN_ENV = UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 asan: deps
-	cmake -S . -B $(BUILD)-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTILERON_SANITIZE=ON
+	@command -v clang++ >/dev/null || { echo "make asan needs clang (apt-get install clang)"; exit 1; }
+	cmake -S . -B $(BUILD)-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTILERON_SANITIZE=ON \
+	  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
 	cmake --build $(BUILD)-asan -j $(JOBS) --target tileron-suite
 	cd $(BUILD)-asan && $(ASAN_ENV) ctest --output-on-failure -j $(JOBS)
 

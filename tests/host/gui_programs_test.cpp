@@ -7,7 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#if defined(__SANITIZE_ADDRESS__)
+#if defined(TILERON_SANITIZED)
 #include <sanitizer/lsan_interface.h>
 #endif
 
@@ -164,7 +164,7 @@ private:
 
 using GuiWindowTest = HostTest;
 
-#if defined(__SANITIZE_ADDRESS__)
+#if defined(TILERON_SANITIZED)
 // SDL keeps D-Bus and X client blocks until the process ends, some inside
 // libraries it unloads again, so no suppression can name them: LeakSanitizer
 // ignores what is allocated while this lives (the window's whole life).
