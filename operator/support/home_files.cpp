@@ -16,7 +16,12 @@ namespace tileron {
 
 namespace {
 
-// Closes a C stream when the holder goes out of scope.
+// The hidden name a whole-file write goes to before it is renamed over
+// `path`: "." name ".tmp" beside it, which no catalogue or list picks up.
+std::string hiddenTemporaryOf(const std::string &path) {
+  const std::filesystem::path target(path);
+  return (target.parent_path() / ("." + target.filename().string() + ".tmp")).string();
+}
 
 } // namespace
 
@@ -48,8 +53,7 @@ int removeHomeFile(const std::string &path) {
 
 int writeHomeFile(const std::string &path, const void *data, std::size_t size) {
   const std::filesystem::path target = resolveHomePath(path);
-  const std::string temporary =
-      (target.parent_path() / ("." + target.filename().string() + ".tmp")).string();
+  const std::string temporary = hiddenTemporaryOf(target.string());
   // A write-protected file stays protected, as when it was opened for writing.
   std::error_code error;
   if (std::filesystem::exists(target, error) && ::access(target.c_str(), W_OK) != 0) return 0;
@@ -86,7 +90,9 @@ int copyHomeFile(const std::string &source, const std::string &destination) {
 }
 
 int replaceHomeFile(const std::string &source, const std::string &destination) {
-  const std::string temporary = destination + ".tmp";
+  // Hidden: a kill between the copy and the rename leaves nothing that a
+  // preset list would show.
+  const std::string temporary = hiddenTemporaryOf(destination);
   if (copyHomeFile(source, temporary) == 1 && renameHomeFile(temporary, destination) == 0)
     return 1;
   removeHomeFile(temporary);

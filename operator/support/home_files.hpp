@@ -44,9 +44,10 @@ int writeHomeFile(const std::string &path, const void *data, std::size_t size);
 int copyHomeFile(const std::string &source, const std::string &destination);
 
 // Replaces `destination` by a copy of `source` (both home-relative): the copy
-// is written to `destination` + ".tmp" beside it and renamed over it, so the
-// destination is either replaced whole or left as it was. 1 on success, else
-// 0 (the temporary file removed).
+// is written to a hidden temporary beside it ("." name ".tmp") and renamed
+// over it, so the destination is either replaced whole or left as it was (a
+// write-protected one is replaced too). 1 on success, else 0 (the temporary
+// file removed).
 int replaceHomeFile(const std::string &source, const std::string &destination);
 
 // Renames a file (both paths home-relative), replacing the destination:

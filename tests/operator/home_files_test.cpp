@@ -131,20 +131,20 @@ TEST_F(HomeFilesTest, ReplaceIsWholeOrNothing) {
   writeAll(home_ / "/dst.prf", "old");
   EXPECT_EQ(replaceHomeFile("/src.prf", "/dst.prf"), 1);
   EXPECT_EQ(readAll(home_ / "/dst.prf"), "new bytes");
-  EXPECT_FALSE(fs::exists(home_ / "/dst.prf.tmp"));
+  EXPECT_FALSE(fs::exists(home_ / "/.dst.prf.tmp"));
 
   // A source that cannot be read leaves the destination as it was, and no
   // temporary file behind.
   EXPECT_EQ(replaceHomeFile("/missing.prf", "/dst.prf"), 0);
   EXPECT_EQ(readAll(home_ / "/dst.prf"), "new bytes");
-  EXPECT_FALSE(fs::exists(home_ / "/dst.prf.tmp"));
+  EXPECT_FALSE(fs::exists(home_ / "/.dst.prf.tmp"));
 
   // A destination that cannot be replaced (a folder stands there).
   fs::create_directory(home_ / "/folder.prf");
   fs::create_directory(home_ / "/folder.prf/inside");
   EXPECT_EQ(replaceHomeFile("/src.prf", "/folder.prf"), 0);
   EXPECT_TRUE(fs::is_directory(home_ / "/folder.prf/inside"));
-  EXPECT_FALSE(fs::exists(home_ / "/folder.prf.tmp"));
+  EXPECT_FALSE(fs::exists(home_ / "/.folder.prf.tmp"));
 }
 
 TEST_F(HomeFilesTest, NamesThatStayInsideADirectory) {
