@@ -61,7 +61,7 @@ struct RenderOptions {
 
 // What reads ahead of and writes behind the render when it is pipelined:
 // fields read ahead by all clips together, and whole frames queued for the writer.
-constexpr std::size_t kReadAheadBytes = std::size_t{48} << 20;
+constexpr std::size_t kReadAheadBytes = std::size_t{32} << 20;
 constexpr int kWriteBehindFrames = 2;
 
 volatile std::sig_atomic_t interrupted = 0;

@@ -78,7 +78,9 @@ public:
             // A 10-frame look-ahead instead of the preset's 30: each frame in
             // it holds about 6 MB at 1080 lines interlaced, and on rendered
             // splits the longer one changed the size by 1 % and SSIM by 0.0001.
-            av_opt_set(c.priv_data, "x264-params", "rc-lookahead=10", 0);
+            // No frames queued for a look-ahead thread (sync-lookahead): 19 MB
+            // less at 1080 for 2 % more time, the same stream.
+            av_opt_set(c.priv_data, "x264-params", "rc-lookahead=10:sync-lookahead=0", 0);
           } else {
             // MPEG-4 Visual at a fixed quantiser of 3: near transparent.
             c.flags |= AV_CODEC_FLAG_QSCALE;

@@ -349,7 +349,7 @@ TEST_F(Requesters, FailedSaveLeavesThePresetWhole) {
   writeSettingsFile();
   fs::copy_file(settingsFile(), archive() / "mine.prf");
   const std::vector<uint8_t> preset = fileBytes(archive() / "mine.prf");
-  fs::create_directories(archive() / "mine.prf.tmp" / "blocker");
+  fs::create_directories(archive() / ".mine.prf.tmp" / "blocker");
   ASSERT_TRUE(openEditor());
   effect().setPartScale(150);
   // The name, yes to replacing, then the error message's button.
@@ -357,7 +357,7 @@ TEST_F(Requesters, FailedSaveLeavesThePresetWhole) {
                                                   "test", screenWidth(), screenHeight()));
   EXPECT_EQ(savePreset(moduleState()), 0);
   EXPECT_EQ(fileBytes(archive() / "mine.prf"), preset);
-  EXPECT_TRUE(fs::is_directory(archive() / "mine.prf.tmp" / "blocker"));
+  EXPECT_TRUE(fs::is_directory(archive() / ".mine.prf.tmp" / "blocker"));
 }
 
 } // namespace
