@@ -471,11 +471,10 @@ void runRender(const HostContext &context, const RenderOptions &options) {
     throw std::runtime_error("no settings file yet: make one with tileron-preset new MASK, tileron-preset make or "
                              "the editor (looked for " + settings.string() + ")");
   // Started before the environment changes below: it reads the settings
-  // with the user's home and log.
+  // with the user's home and log. A process of its own, it runs beside the
+  // set-up with --threads 1 too; its warnings come before the first field.
   MissingScenesCheck missingScenes(settings);
   const bool pipelined = options.threads != 1;
-  if (!pipelined)
-    missingScenes.report(board);
   if (privateHome)
     privateHome->use(logPath());
 
