@@ -11,11 +11,11 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
-#include <thread>
 #include <unistd.h>
 #include <vector>
 
 extern "C" {
+#include <libavutil/cpu.h>
 #include <libavutil/log.h>
 }
 
@@ -483,7 +483,9 @@ void runRender(const HostContext &context, const RenderOptions &options) {
   // before the one it shows: the one frame every clip keeps (both fields of
   // a frame come from it) is enough, and a larger cache would only fault in
   // fresh memory for frames never reused.
-  StoryboardClips clips = openClips(board, 0, pipelined ? int(std::thread::hardware_concurrency()) : 1);
+  // The cores this process may use (a farm task gets a few of a node's),
+  // as the encoders count them.
+  StoryboardClips clips = openClips(board, 0, pipelined ? av_cpu_count() : 1);
   // Pipelined, each clip file reads ahead on a thread of its own (the
   // built-in patterns cost less than the copy); the time counted for the
   // clips is then the time the render waits for them.
