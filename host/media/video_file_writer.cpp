@@ -57,8 +57,16 @@ public:
         [&](AVCodecContext &c) {
           if (globalHeader)
             c.flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
-          if (kind == OutputKind::mkv || codecName == "libx264")
+          // Threads of the encoders that have them. ProRes and DNxHR code
+          // their slices on them and write the same stream as on one thread;
+          // slice threads, not frame threads, which hold a whole encoder a
+          // frame (DNxHR at 1080 on 2 cores: 518 MB instead of 249, for the
+          // same speed). The MPEG-4 fallback would cut other slices.
+          const bool sliceCoded = codecName == "prores_ks" || codecName == "dnxhd";
+          if (kind == OutputKind::mkv || codecName == "libx264" || sliceCoded)
             c.thread_count = options.encoderThreads;
+          if (sliceCoded)
+            c.thread_type = FF_THREAD_SLICE;
           if (kind == OutputKind::mkv) {
             av_opt_set_int(c.priv_data, "level", 3, 0);
             av_opt_set_int(c.priv_data, "slicecrc", 1, 0);

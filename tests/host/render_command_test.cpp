@@ -3,6 +3,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <utility>
+
 #include "host/media/av.hpp"
 #include "host/media/output.hpp"
 #include "host/scenes/sources.hpp"
@@ -247,18 +249,21 @@ TEST_F(RenderCommandTest, ThePipelineWritesWhatOneThreadWrites) {
       R"({"format": {"width": 360, "height": 288, "rate": "25/1"}, "input": "pattern:gradient", "length": 24,
           "scenes": [{"id": 1, "source": "clips/ramp.mp4"}, {"id": 2, "source": "clips/left.y4m"},
                      {"id": 3, "source": "clips/ramp.mp4", "start": "7f"}]})");
-  for (const std::string name : {"y4m", "mkv"}) {
+  // FFV1, ProRes and DNxHR code on their own threads when pipelined.
+  const std::pair<std::string, std::string> outputs[] = {
+      {"one.y4m", ""}, {"one.mkv", ""}, {"one.mov", ""}, {"dnxhr.mov", " --codec dnxhr"}};
+  for (const auto &[name, codec] : outputs) {
     SCOPED_TRACE(name);
-    const ProgramResult one = run("tileron-host render " + board + " --threads 1 -o " + out("one." + name));
+    const ProgramResult one = run("tileron-host render " + board + codec + " --threads 1 -o " + out(name));
     ASSERT_EQ(one.status, 0) << one.output;
-    const ProgramResult piped = run("tileron-host render " + board + " -o " + out("piped." + name));
+    const ProgramResult piped = run("tileron-host render " + board + codec + " -o " + out("piped-" + name));
     ASSERT_EQ(piped.status, 0) << piped.output;
-    if (name == "y4m") {
-      EXPECT_EQ(media_fixture::readFile(out("one.y4m")), media_fixture::readFile(out("piped.y4m")));
+    if (name == "one.y4m") {
+      EXPECT_EQ(media_fixture::readFile(out(name)), media_fixture::readFile(out("piped-" + name)));
     } else {
-      const std::vector<std::string> packets = media_fixture::videoPackets(out("one.mkv"));
+      const std::vector<std::string> packets = media_fixture::videoPackets(out(name));
       EXPECT_EQ(packets.size(), 24u);
-      EXPECT_TRUE(packets == media_fixture::videoPackets(out("piped.mkv"))) << "the FFV1 packets differ";
+      EXPECT_TRUE(packets == media_fixture::videoPackets(out("piped-" + name))) << "the encoded packets differ";
     }
   }
 }
