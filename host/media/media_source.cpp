@@ -759,7 +759,11 @@ bool VideoSource::rewind(bool byBytes) {
   }
   avcodec_flush_buffers(decoder_.get());
   flushing_ = false;
-  awaitingKey_ = false; // from the start the decoder does what it can
+  // From byte 0 the decoder does what it can with whatever comes first. A
+  // seek to the first time may land past the first key frame (MPEG-TS
+  // seeks by the times it finds near a guessed byte), which would make
+  // pictures without their references count as the first frames.
+  awaitingKey_ = !byBytes;
   nextIndex_ = 0;
   return true;
 }

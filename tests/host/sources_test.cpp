@@ -193,10 +193,12 @@ TEST_F(SourcesTest, RoundedFrameTimesKeepTheirRate) {
 // Key frames every 5 frames and B-frames: every frame is found in any order,
 // including backwards across groups, with a cache of two frames, whatever
 // the container holds for an index (AVI gives no presentation times: its
-// frames are decoded in order).
+// frames are decoded in order; a seek in MPEG-TS to the first frame's time
+// lands past the first key frame).
 TEST_F(SourcesTest, SeeksBackwardsInAnInterFrameVideo) {
   const Format format = smallFormat(64, 48);
-  for (const char *name : {"ramp.mp4", "ramp.mov", "ramp.mkv", "ramp.avi"}) {
+  for (const char *name : {"ramp.mp4", "ramp.mov", "ramp.mkv", "ramp.avi", "ramp.ts", "ramp.m2ts", "ramp.mpg",
+                           "ramp.3gp", "ramp.nut"}) {
     SCOPED_TRACE(name);
     media_fixture::writeGreyRamp(file(name), 64, 48, 18);
     MediaOptions options;
