@@ -86,9 +86,10 @@ std::unique_ptr<FrameWriter> openWriter(const std::string &name, const Format &f
     std::error_code ec;
     if (endsWith(name, "/") || fs::is_directory(name, ec))
       return makePngFramesWriter(fs::path(name), "%05d.png", format, options.firstFrame,
-                                 endsWith(name, "/") && !fs::exists(name, ec));
+                                 endsWith(name, "/") && !fs::exists(name, ec), options.encoderThreads);
     const fs::path path(name);
-    return makePngFramesWriter(folderOf(path), path.filename().string(), format, options.firstFrame, false);
+    return makePngFramesWriter(folderOf(path), path.filename().string(), format, options.firstFrame, false,
+                               options.encoderThreads);
   }
   }
   throw OutputError(name + ": unknown kind of output");

@@ -78,9 +78,9 @@ struct WriterOptions {
   // files starting after frame 0 carry it as their start timecode.
   int firstFrame = 0;
   MovCodec movCodec = MovCodec::prores;
-  // Threads of the FFV1 and H.264 encoders (0: as many as they choose).
-  // FFV1's slices do not depend on it, so its bytes stay the same; x264's
-  // frame threads change its bytes.
+  // Threads of the FFV1, H.264, ProRes, DNxHR and PNG frames encoders (0:
+  // as many as they choose). Only x264's bytes depend on it (its frame
+  // threads code the frames differently).
   int encoderThreads = 1;
   // The sound, from the render's first frame on: AAC in MP4, PCM in
   // Matroska and MOV, as long as the frames written. Other outputs hold no
@@ -109,9 +109,11 @@ std::unique_ptr<FrameWriter> makeY4mWriter(const std::filesystem::path &target, 
 std::unique_ptr<FrameWriter> makeVideoFileWriter(const std::filesystem::path &target, const Format &format,
                                                  OutputKind kind, const WriterOptions &options);
 // Frames named by the printf pattern (one %d) from firstFrame on, in
-// `folder`, which is made first when `makeFolder`.
+// `folder`, which is made first when `makeFolder`; compressed on `threads`
+// threads (0: as many as the cores), the files the same however many.
 std::unique_ptr<FrameWriter> makePngFramesWriter(const std::filesystem::path &folder, std::string pattern,
-                                                 const Format &format, int firstFrame, bool makeFolder);
+                                                 const Format &format, int firstFrame, bool makeFolder,
+                                                 int threads);
 // One frame as the PNG file `target`.
 std::unique_ptr<FrameWriter> makePngStillWriter(const std::filesystem::path &target, const Format &format);
 

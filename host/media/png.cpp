@@ -5,8 +5,10 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <deque>
 #include <memory>
 #include <new>
+#include <utility>
 
 #include "host/media/atomic_file.hpp"
 #include "host/media/av.hpp"
@@ -188,9 +190,11 @@ struct PngFrameEncoder::Codec {
   av::CodecPtr context;
   av::FramePtr picture = av::makeFrame();
   av::PacketPtr packet = av::makePacket();
+  // The files of the frames sent and not yet written, in order: path, name.
+  std::deque<std::pair<std::filesystem::path, std::string>> pending;
 };
 
-PngFrameEncoder::PngFrameEncoder(const Format &format) : codec_(std::make_unique<Codec>()) {
+PngFrameEncoder::PngFrameEncoder(const Format &format, int threads) : codec_(std::make_unique<Codec>()) {
   const AVCodec *codec = avcodec_find_encoder(AV_CODEC_ID_PNG);
   if (!codec)
     throw OutputError("libavcodec has no PNG encoder");
@@ -202,6 +206,10 @@ PngFrameEncoder::PngFrameEncoder(const Format &format) : codec_(std::make_unique
   context->height = format.height;
   context->pix_fmt = AV_PIX_FMT_RGB24;
   context->time_base = AVRational{format.rateDen, format.rateNum};
+  // Frame threads: every PNG is coded on its own, so the bytes do not
+  // depend on them; the packets come out in order, a few frames late.
+  context->thread_count = threads;
+  context->thread_type = FF_THREAD_FRAME;
   const int opened = avcodec_open2(context, codec, nullptr);
   if (opened < 0)
     throw OutputError("the PNG encoder cannot be opened (" + av::errorText(opened) + ")");
@@ -218,23 +226,42 @@ PngFrameEncoder::~PngFrameEncoder() = default;
 uint8_t *PngFrameEncoder::row(int y) {
   AVFrame &picture = *codec_->picture;
   // The picture may still be the encoder's from the frame before.
-  if (y == 0)
-    av_frame_make_writable(&picture);
+  if (y == 0 && av_frame_make_writable(&picture) < 0)
+    throw std::bad_alloc();
   return picture.data[0] + ptrdiff_t{y} * picture.linesize[0];
 }
 
 void PngFrameEncoder::write(const std::filesystem::path &path, const std::string &name) {
+  codec_->pending.emplace_back(path, name);
+  const int sent = avcodec_send_frame(codec_->context.get(), codec_->picture.get());
+  if (sent < 0)
+    throw OutputError("the PNG encoder failed (" + av::errorText(sent) + ")");
+  writeEncoded(false);
+}
+
+void PngFrameEncoder::finish() {
+  const int sent = avcodec_send_frame(codec_->context.get(), nullptr);
+  if (sent < 0)
+    throw OutputError("the PNG encoder failed (" + av::errorText(sent) + ")");
+  writeEncoded(true);
+}
+
+void PngFrameEncoder::writeEncoded(bool flushing) {
   AVPacket *packet = codec_->packet.get();
-  int result = avcodec_send_frame(codec_->context.get(), codec_->picture.get());
-  if (result >= 0)
-    result = avcodec_receive_packet(codec_->context.get(), packet);
-  if (result < 0)
-    throw OutputError("the PNG encoder failed (" + av::errorText(result) + ")");
-  struct Unref {
-    AVPacket *packet;
-    ~Unref() { av_packet_unref(packet); }
-  } unref{packet};
-  writeWholeFile(path, packet->data, size_t(packet->size), name);
+  for (;;) {
+    const int result = avcodec_receive_packet(codec_->context.get(), packet);
+    if (result == AVERROR_EOF || (result == AVERROR(EAGAIN) && !flushing))
+      return;
+    if (result < 0 || codec_->pending.empty())
+      throw OutputError("the PNG encoder failed (" + av::errorText(result < 0 ? result : AVERROR_BUG) + ")");
+    struct Unref {
+      AVPacket *packet;
+      ~Unref() { av_packet_unref(packet); }
+    } unref{packet};
+    const auto [path, name] = std::move(codec_->pending.front());
+    codec_->pending.pop_front();
+    writeWholeFile(path, packet->data, size_t(packet->size), name);
+  }
 }
 
 } // namespace vxhost

@@ -43,21 +43,32 @@ bool writePng(const std::filesystem::path &path, int width, int height, int chan
 // Writes an 8-bit RGBA PNG of `picture`. Returns false with a message in `error`.
 bool writePng(const std::filesystem::path &path, const RgbaImage &picture, std::string &error);
 
-// RGB pictures of the format's frame size encoded one by one as PNG files,
-// the way rendered frames are written. Throws OutputError (atomic_file.hpp).
+// RGB pictures of the format's frame size encoded as PNG files, the way
+// rendered frames are written: on `threads` threads side by side (0: as many
+// as the cores; the files are the same however many), each file written once
+// its frame is encoded, in order. Throws OutputError (atomic_file.hpp).
 class PngFrameEncoder {
 public:
-  explicit PngFrameEncoder(const Format &format);
+  explicit PngFrameEncoder(const Format &format, int threads = 1);
   ~PngFrameEncoder();
   PngFrameEncoder(const PngFrameEncoder &) = delete;
   PngFrameEncoder &operator=(const PngFrameEncoder &) = delete;
 
   // Row y of the picture to fill: width x 3 bytes, R first.
   uint8_t *row(int y);
-  // Encodes the picture and writes it to `path`; errors name `name`.
+  // Encodes the picture for `path` (errors name `name`). With one thread the
+  // file is written before the call returns; else it may come with a later
+  // call, and every one has come after finish().
   void write(const std::filesystem::path &path, const std::string &name);
+  // Writes the files of the frames still being encoded; write() must not
+  // follow.
+  void finish();
 
 private:
+  // Writes the file of every frame whose encoding is done; with `flushing`,
+  // of all of them.
+  void writeEncoded(bool flushing);
+
   struct Codec;
   std::unique_ptr<Codec> codec_;
 };

@@ -13,10 +13,12 @@ namespace fs = std::filesystem;
 namespace {
 
 // A frame's lines as RGB through the matrix of the format's height, encoded
-// and written to `path`; errors name `name`.
+// and written to `path` (on `threads` threads: see PngFrameEncoder); errors
+// name `name`.
 class FramePngs {
 public:
-  explicit FramePngs(const Format &format) : format_(format), matrix_(matrixForHeight(format.height)), encoder_(format) {}
+  FramePngs(const Format &format, int threads)
+      : format_(format), matrix_(matrixForHeight(format.height)), encoder_(format, threads) {}
 
   void write(const FrameLines &lines, const fs::path &path, const std::string &name) {
     for (int y = 0; y < format_.height; ++y) {
@@ -29,6 +31,8 @@ public:
     }
     encoder_.write(path, name);
   }
+  // Writes the files still being encoded.
+  void finish() { encoder_.finish(); }
 
 private:
   Format format_;
@@ -38,9 +42,10 @@ private:
 
 class PngFramesWriter : public FrameWriter {
 public:
-  PngFramesWriter(const fs::path &folder, std::string pattern, const Format &format, int firstFrame, bool makeFolder)
+  PngFramesWriter(const fs::path &folder, std::string pattern, const Format &format, int firstFrame, bool makeFolder,
+                  int threads)
       : FrameWriter(format), made_(folder, makeFolder), temp_((requireFolder(folder), folder)),
-        pattern_(std::move(pattern)), pngs_(format), number_(firstFrame) {}
+        pattern_(std::move(pattern)), pngs_(format, threads), number_(firstFrame) {}
 
   void writeLines(const FrameLines &lines) override {
     char name[512];
@@ -49,6 +54,7 @@ public:
   }
 
   void finish() override {
+    pngs_.finish();
     temp_.commit();
     made_.keep();
   }
@@ -64,7 +70,7 @@ private:
 // One frame as one PNG file.
 class PngStillWriter : public FrameWriter {
 public:
-  PngStillWriter(const fs::path &target, const Format &format) : FrameWriter(format), temp_(target), pngs_(format) {}
+  PngStillWriter(const fs::path &target, const Format &format) : FrameWriter(format), temp_(target), pngs_(format, 1) {}
 
   void writeLines(const FrameLines &lines) override {
     if (written_)
@@ -77,6 +83,7 @@ public:
   void finish() override {
     if (!written_)
       throw OutputError("no frame was rendered for the .png file");
+    pngs_.finish();
     temp_.commit();
   }
 
@@ -89,8 +96,8 @@ private:
 } // namespace
 
 std::unique_ptr<FrameWriter> makePngFramesWriter(const fs::path &folder, std::string pattern, const Format &format,
-                                                 int firstFrame, bool makeFolder) {
-  return std::make_unique<PngFramesWriter>(folder, std::move(pattern), format, firstFrame, makeFolder);
+                                                 int firstFrame, bool makeFolder, int threads) {
+  return std::make_unique<PngFramesWriter>(folder, std::move(pattern), format, firstFrame, makeFolder, threads);
 }
 
 std::unique_ptr<FrameWriter> makePngStillWriter(const fs::path &target, const Format &format) {

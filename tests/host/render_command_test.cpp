@@ -3,6 +3,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <filesystem>
 #include <utility>
 
 #include "host/media/av.hpp"
@@ -249,9 +251,9 @@ TEST_F(RenderCommandTest, ThePipelineWritesWhatOneThreadWrites) {
       R"({"format": {"width": 360, "height": 288, "rate": "25/1"}, "input": "pattern:gradient", "length": 24,
           "scenes": [{"id": 1, "source": "clips/ramp.mp4"}, {"id": 2, "source": "clips/left.y4m"},
                      {"id": 3, "source": "clips/ramp.mp4", "start": "7f"}]})");
-  // FFV1, ProRes and DNxHR code on their own threads when pipelined.
+  // FFV1, ProRes, DNxHR and PNG frames code on their own threads when pipelined.
   const std::pair<std::string, std::string> outputs[] = {
-      {"one.y4m", ""}, {"one.mkv", ""}, {"one.mov", ""}, {"dnxhr.mov", " --codec dnxhr"}};
+      {"one.y4m", ""}, {"one.mkv", ""}, {"one.mov", ""}, {"dnxhr.mov", " --codec dnxhr"}, {"frames/", ""}};
   for (const auto &[name, codec] : outputs) {
     SCOPED_TRACE(name);
     const ProgramResult one = run("tileron-host render " + board + codec + " --threads 1 -o " + out(name));
@@ -260,6 +262,16 @@ TEST_F(RenderCommandTest, ThePipelineWritesWhatOneThreadWrites) {
     ASSERT_EQ(piped.status, 0) << piped.output;
     if (name == "one.y4m") {
       EXPECT_EQ(media_fixture::readFile(out(name)), media_fixture::readFile(out("piped-" + name)));
+    } else if (name == "frames/") {
+      for (int frame = 0; frame < 24; ++frame) {
+        char file[16];
+        std::snprintf(file, sizeof file, "%05d.png", frame);
+        const std::string bytes = media_fixture::readFile(out(name) + file);
+        EXPECT_FALSE(bytes.empty()) << file;
+        EXPECT_EQ(bytes, media_fixture::readFile(out("piped-" + name) + file)) << file;
+      }
+      EXPECT_FALSE(std::filesystem::exists(out(name) + "00024.png"));
+      EXPECT_FALSE(std::filesystem::exists(out("piped-" + name) + "00024.png"));
     } else {
       const std::vector<std::string> packets = media_fixture::videoPackets(out(name));
       EXPECT_EQ(packets.size(), 24u);
