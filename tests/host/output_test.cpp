@@ -3,6 +3,10 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <string>
+#include <utility>
+
 #include "host/media/av.hpp"
 #include "host/media/yuv.hpp"
 #include "host/media/output.hpp"
@@ -128,16 +132,51 @@ TEST_F(OutputTest, PngFramesAreRgbFilesNumberedByFrame) {
 TEST_F(OutputTest, AnUnfinishedOutputLeavesNothingAndKeepsAnOldFile) {
   media_fixture::writeFile(path("old.y4m"), "previous render");
   std::filesystem::create_directory(home_.path() / "frames");
-  // "made/" is a folder the writer makes: removed again with its frames.
-  for (const char *name : {"old.y4m", "new.mkv", "new.mp4", "new.mov", "still.png", "frames/", "made/",
-                           "shot%02d.png"}) {
-    SCOPED_TRACE(name);
-    auto writer = openWriter(path(name), format_);
-    writer->write(frames_[0].data());
-    // Destroyed without finish(), as when a field fails.
+  // "made/" is a folder the writer makes: removed again with its frames. On
+  // encoder threads frames may still be in flight when the writer goes.
+  for (const int threads : {1, 3}) {
+    WriterOptions options;
+    options.encoderThreads = threads;
+    for (const char *name : {"old.y4m", "new.mkv", "new.mp4", "new.mov", "still.png", "frames/", "made/",
+                             "shot%02d.png"}) {
+      SCOPED_TRACE(std::string(name) + " on " + std::to_string(threads));
+      auto writer = openWriter(path(name), format_, options);
+      for (const Frame &frame : frames_) {
+        writer->write(frame.data());
+        if (std::string(name) == "still.png")
+          break;
+      }
+      // Destroyed without finish(), as when a field fails.
+    }
   }
   EXPECT_THAT(filesInHome(), testing::ElementsAre("frames", "old.y4m"));
   EXPECT_EQ(media_fixture::readFile(path("old.y4m")), "previous render");
+}
+
+// On several threads a frame's file is written after later frames were
+// given: a file that cannot be written still fails the output, by the
+// write() or the finish() after it, naming that file.
+TEST_F(OutputTest, APngFrameThatCannotBeWrittenFailsOnThreadsToo) {
+  for (const int threads : {1, 3}) {
+    SCOPED_TRACE(threads);
+    PngFrameEncoder encoder(format_, threads);
+    const std::filesystem::path good = home_.path() / ("good" + std::to_string(threads) + ".png");
+    std::string failure;
+    try {
+      const std::pair<std::filesystem::path, std::string> files[] = {
+          {good, "good.png"}, {home_.path() / "missing/bad.png", "bad.png"}, {good, "good.png"}};
+      for (const auto &[file, name] : files) {
+        for (int y = 0; y < format_.height; ++y)
+          std::fill_n(encoder.row(y), 3 * format_.width, uint8_t(y));
+        encoder.write(file, name);
+      }
+      encoder.finish();
+    } catch (const OutputError &e) {
+      failure = e.what();
+    }
+    EXPECT_THAT(failure, HasSubstr("bad.png: cannot be written"));
+    EXPECT_TRUE(std::filesystem::exists(good)) << "the frame before it was written";
+  }
 }
 
 TEST_F(OutputTest, BadOutputNamesAreRefusedBeforeAnythingIsWritten) {
