@@ -31,6 +31,36 @@ TILERON_AVX2 inline __m256i mulShiftEpu32(__m256i x, __m256i magic) {
   return _mm256_blend_epi32(even, odd, 0xAA);
 }
 
+// Eight opaque picture pixels at full opacity through mask bytes m (one in
+// each 32-bit lane) onto d. There N = 65025 (255 - m) and D - N = 65025 m, so
+// the exact blend reduces to alpha = max(255 - m, t) and colour =
+// (d m + s (255 - m)) / 255, whose numerator is at most 65025 and fits the
+// 16-bit lanes; t = 0 takes the picture's colour and m = 255 keeps d, as in
+// the general case.
+TILERON_AVX2 inline __m256i opaqueThroughMask(__m256i s, __m256i d, __m256i m) {
+  const __m256i byteMask = _mm256_set1_epi32(0xFF);
+  const __m256i zero = _mm256_setzero_si256();
+  const __m256i full = _mm256_set1_epi16(255);
+  // Each pixel's mask byte spread over its four 16-bit lanes, in the order
+  // the byte unpacks below leave the pixels in (0-1 and 4-5 low, 2-3 and 6-7 high).
+  const __m256i spreadLow = _mm256_setr_epi8(0, -1, 0, -1, 0, -1, 0, -1, 4, -1, 4, -1, 4, -1, 4, -1,
+                                             0, -1, 0, -1, 0, -1, 0, -1, 4, -1, 4, -1, 4, -1, 4, -1);
+  const __m256i spreadHigh = _mm256_setr_epi8(8, -1, 8, -1, 8, -1, 8, -1, 12, -1, 12, -1, 12, -1, 12, -1,
+                                              8, -1, 8, -1, 8, -1, 8, -1, 12, -1, 12, -1, 12, -1, 12, -1);
+  const __m256i mLo = _mm256_shuffle_epi8(m, spreadLow), mHi = _mm256_shuffle_epi8(m, spreadHigh);
+  const __m256i sLo = _mm256_unpacklo_epi8(s, zero), sHi = _mm256_unpackhi_epi8(s, zero);
+  const __m256i dLo = _mm256_unpacklo_epi8(d, zero), dHi = _mm256_unpackhi_epi8(d, zero);
+  const __m256i xLo = _mm256_add_epi16(_mm256_mullo_epi16(dLo, mLo),
+                                       _mm256_mullo_epi16(sLo, _mm256_sub_epi16(full, mLo)));
+  const __m256i xHi = _mm256_add_epi16(_mm256_mullo_epi16(dHi, mHi),
+                                       _mm256_mullo_epi16(sHi, _mm256_sub_epi16(full, mHi)));
+  const __m256i t = _mm256_and_si256(d, byteMask);
+  const __m256i alpha = _mm256_max_epu32(_mm256_sub_epi32(byteMask, m), t);
+  const __m256i colour = _mm256_andnot_si256(byteMask, _mm256_packus_epi16(div255Epu16(xLo), div255Epu16(xHi)));
+  const __m256i picked = _mm256_blendv_epi8(colour, _mm256_andnot_si256(byteMask, s), _mm256_cmpeq_epi32(t, zero));
+  return _mm256_blendv_epi8(_mm256_or_si256(picked, alpha), d, _mm256_cmpeq_epi32(m, byteMask));
+}
+
 } // namespace
 
 TILERON_AVX2 void overlayAvx2(const uint32_t *src, ptrdiff_t srcStride, uint32_t *dst,
@@ -88,13 +118,13 @@ TILERON_AVX2 void maskCompositeAvx2(const uint32_t *picture, ptrdiff_t pictureSt
       if (maskBits == -1) continue;
       const __m256i s = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(picture + i));
       __m256i *out = reinterpret_cast<__m256i *>(dst + i);
-      // Mask bytes of 0 at full opacity pass an opaque picture unchanged.
-      if (maskBits == 0 && opacity == 255 &&
+      const __m256i m = _mm256_cvtepu8_epi32(m8);
+      if (opacity == 255 &&
           _mm256_movemask_epi8(_mm256_cmpeq_epi32(_mm256_and_si256(s, byteMask), byteMask)) == -1) {
-        _mm256_storeu_si256(out, s);
+        // Mask bytes of 0 pass an opaque picture unchanged.
+        _mm256_storeu_si256(out, maskBits == 0 ? s : opaqueThroughMask(s, _mm256_loadu_si256(out), m));
         continue;
       }
-      const __m256i m = _mm256_cvtepu8_epi32(m8);
       // alpha * opacity <= 65025 fits the low 16 bits of each 32-bit lane.
       const __m256i n = _mm256_mullo_epi32(
           _mm256_mullo_epi16(_mm256_and_si256(s, byteMask), op), _mm256_sub_epi32(byteMask, m));

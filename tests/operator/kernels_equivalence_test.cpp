@@ -118,6 +118,32 @@ TEST(KernelEquivalence, MaskComposite) {
       }
 }
 
+// An opaque picture at full opacity takes a shorter exact form in the fast
+// kernel: every mask byte against every picture and destination byte, onto
+// transparent, faint and opaque destinations, blocks mixing all of them.
+TEST(KernelEquivalence, MaskCompositeOfOpaquePicturesOverEveryByte) {
+  const KernelSet &plain = plainKernels(), &fast = fastKernels();
+  constexpr int kWidth = 256;
+  std::vector<uint32_t> picture(kWidth), expected(kWidth), actual(kWidth);
+  std::vector<uint8_t> mask(kWidth);
+  for (int maskByte = 0; maskByte < 256; ++maskByte)
+    for (int sc = 0; sc < 256; ++sc) {
+      for (int x = 0; x < kWidth; ++x) {
+        picture[x] = uint32_t(sc) << 24 | uint32_t(255 - sc) << 16 | uint32_t(x) << 8 | 0xFFu;
+        // One lane in eight lets nothing through, so blocks mix m = 255 with the rest.
+        mask[x] = x % 8 == 5 ? 255 : uint8_t(maskByte);
+        const uint32_t alpha = x % 4 == 0 ? 0 : x % 4 == 1 ? 1 : x % 4 == 2 ? 128 : 255;
+        expected[x] = uint32_t(x) << 24 | uint32_t(sc) << 16 | uint32_t(255 - x) << 8 | alpha;
+      }
+      actual = expected;
+      plain.maskComposite(picture.data(), kWidth, expected.data(), kWidth, mask.data(), kWidth,
+                          kWidth, 1, 255);
+      fast.maskComposite(picture.data(), kWidth, actual.data(), kWidth, mask.data(), kWidth,
+                         kWidth, 1, 255);
+      ASSERT_EQ(actual, expected) << fast.name << " mask " << maskByte << " picture byte " << sc;
+    }
+}
+
 // The exact blend against the double-precision formula it replaces: equal
 // wherever the double result is not within a hair of a whole number, and
 // never below it.
