@@ -162,7 +162,8 @@ TEST(ScaleKernels, FastAndPlainGiveTheSameBytes) {
   struct Case { int sw, sh, dw, dh; };
   for (const Case &c : {Case{37, 23, 91, 57}, Case{91, 57, 37, 23}, Case{33, 17, 33, 41},
                         Case{45, 29, 13, 29}, Case{17, 31, 53, 7}, Case{1, 3, 9, 2}, Case{128, 72, 192, 108},
-                        Case{72, 57, 36, 28}, Case{5, 5, 2, 13}}) {
+                        Case{72, 57, 36, 28}, Case{5, 5, 2, 13}, Case{74, 46, 37, 23}, Case{32, 6, 16, 3},
+                        Case{2, 2, 1, 1}, Case{74, 45, 37, 22}}) {
     for (int channels : {1, 4}) {
       const ptrdiff_t srcStride = c.sw * channels + 3, dstStride = c.dw * channels + 5;
       const std::vector<uint8_t> src = randomBytes(size_t(srcStride) * size_t(c.sh), unsigned(c.sw * 31 + channels));
