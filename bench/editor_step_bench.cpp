@@ -15,6 +15,8 @@
 #include "editor/main_panel.hpp"
 #include "engine/split_mask.hpp"
 #include "entry/module.hpp"
+#include "host/reset.hpp"
+#include "host/scenes/registry.hpp"
 #include "host/settings/settings.hpp"
 #include "tests/operator/fixtures/mask_fixture.hpp"
 

@@ -6,9 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "host/settings/settings.hpp"
 #include "host/gui/gui.hpp"
 #include "host/gui/toolkit.hpp"
+#include "host/reset.hpp"
+#include "host/settings/settings.hpp"
 #include "vxhost/orvexagui.h"
 #include "vxhost/orvexareq.h"
 
