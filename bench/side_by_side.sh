@@ -10,7 +10,10 @@
 #
 #   bench/side_by_side.sh [BUILD] [FRAMES]      (default: build, 100 frames)
 #
-# GNU time (/usr/bin/time, Debian's "time" package) measures the memory.
+# ROUNDS=N (default 1) runs each row's render and graph N times in turn and
+# takes the median time of each, which steadies the ratio on a machine whose
+# speed drifts. GNU time (/usr/bin/time, Debian's "time" package) measures
+# the memory (of the last round).
 set -eu
 BUILD=$(cd "${1:-build}" && pwd)
 FRAMES=${2:-100}
@@ -74,7 +77,13 @@ ffmpeg_graph() {
     -f null -
 }
 
-rate() { echo "$(now) $1" | awk -v n="$FRAMES" '{ printf "%.1f", 2 * n / ($1 - $2) }'; }
+ROUNDS=${ROUNDS:-1}
+# seconds START: the time since START.
+seconds() { echo "$(now) $1" | awk '{ printf "%.3f", $1 - $2 }'; }
+# rate TIMES...: fields per second of the median of the times.
+rate() {
+  printf '%s\n' "$@" | sort -n | awk -v n="$FRAMES" '{ t[NR] = $1 } END { printf "%.1f", 2 * n / t[int((NR + 1) / 2)] }'
+}
 megabytes() { awk '{ printf "%.0f", $1 / 1024 }' "$1"; }
 
 printf '%-9s %-6s %-16s %9s %9s %6s %10s %10s\n' threading parts mask "render/s" "ffmpeg/s" ratio "render MB" "ffmpeg MB"
@@ -99,13 +108,21 @@ for mode in one default; do
     bench_storyboard "side-$mask.json" "$W" "$H" "$FRAMES" $clips
     graph_inputs "$mask" "$parts"
 
-    start=$(now)
+    renderTimes="" graphTimes="" round=0
+    while [ "$round" -lt "$ROUNDS" ]; do
+      start=$(now)
+      # shellcheck disable=SC2086
+      bench_peak "$WORK/render.peak" "$BUILD/tileron-host" render "$WORK/side-$mask.json" -o /dev/null $renderThreads
+      renderTimes="$renderTimes $(seconds "$start")"
+      start=$(now)
+      ffmpeg_graph "$parts" "$threaded" "$WORK/graph.peak"
+      graphTimes="$graphTimes $(seconds "$start")"
+      round=$((round + 1))
+    done
     # shellcheck disable=SC2086
-    bench_peak "$WORK/render.peak" "$BUILD/tileron-host" render "$WORK/side-$mask.json" -o /dev/null $renderThreads
-    render=$(rate "$start")
-    start=$(now)
-    ffmpeg_graph "$parts" "$threaded" "$WORK/graph.peak"
-    graph=$(rate "$start")
+    render=$(rate $renderTimes)
+    # shellcheck disable=SC2086
+    graph=$(rate $graphTimes)
     ratio=$(echo "$render $graph" | awk '{ printf "%.2f", $1 / $2 }')
     printf '%-9s %-6s %-16s %9s %9s %6s %10s %10s\n' "$mode" "$parts" "$mask" "$render" "$graph" "$ratio" \
       "$(megabytes "$WORK/render.peak")" "$(megabytes "$WORK/graph.peak")"
