@@ -493,22 +493,28 @@ void runRender(const HostContext &context, const RenderOptions &options) {
   for (const SceneEntry &scene : board.scenes)
     files += isPatternName(scene.source) ? 0 : 1;
   const int depth = readAheadDepth(format, files, kReadAheadBytes);
-  const auto prepare = [&](std::shared_ptr<ClipSource> clip, const std::string &name) {
+  const bool jobs =
+      options.jobs > 1 && kind != OutputKind::pngStill && range.first % 2 == 0 && range.last % 2 == 1;
+  // Rendered here, the scenes start reading the first field at once, beside
+  // the plug-in's set-up (every shown scene is asked for it); the input only
+  // when asked, as parts that cover the frame leave it unread.
+  const int firstRead = jobs ? -1 : range.first;
+  const auto prepare = [&](std::shared_ptr<ClipSource> clip, const std::string &name, int first) {
     if (pipelined && !isPatternName(name))
-      clip = readAhead(std::move(clip), format, depth);
+      clip = readAhead(std::move(clip), format, depth, first);
     return std::make_shared<TimedClip>(std::move(clip), clipTime);
   };
   std::vector<std::pair<std::string, std::shared_ptr<ClipSource>>> named; // for failure messages
-  clips.input = prepare(clips.input, board.input);
+  clips.input = prepare(clips.input, board.input, -1);
   named.emplace_back("input (" + board.input + ")", clips.input);
   for (size_t i = 0; i < clips.scenes.size(); ++i) {
     auto &[id, clip] = clips.scenes[i];
-    clip = prepare(clip, board.scenes[i].source);
+    clip = prepare(clip, board.scenes[i].source, firstRead);
     named.emplace_back("scene " + std::to_string(id) + " (" + board.scenes[i].source + ")", clip);
   }
 
   writerOptions.audio = openAudio(board, audioChoice, range, kind);
-  if (options.jobs > 1 && kind != OutputKind::pngStill && range.first % 2 == 0 && range.last % 2 == 1) {
+  if (jobs) {
     if (writerOptions.audio && kind == OutputKind::mp4)
       throw std::runtime_error("--jobs " + std::to_string(options.jobs) +
                                ": the sound of an .mp4 (AAC) cannot be joined without a click at each segment's "

@@ -24,9 +24,10 @@ constexpr int kRecentFields = 2;
 
 class ReadAheadClip final : public ClipSource {
 public:
-  ReadAheadClip(std::shared_ptr<ClipSource> clip, const Format &format, int depth)
+  ReadAheadClip(std::shared_ptr<ClipSource> clip, const Format &format, int depth, int first)
       : clip_(std::move(clip)), format_(format), fieldWords_(size_t(format.width) * size_t(format.height / 2)),
-        depth_(std::max(depth, 1)), length_(clip_->length()), worker_([this] { work(); }) {}
+        depth_(std::max(depth, 1)), length_(clip_->length()), lowest_(std::max(first, 0)), next_(lowest_),
+        running_(first >= 0), worker_([this] { work(); }) {}
 
   ~ReadAheadClip() override {
     {
@@ -135,6 +136,7 @@ private:
   Field take(int number) {
     std::unique_lock<std::mutex> lock(mutex_);
     running_ = true;
+    asked_ = true;
     if (number < lowest_ || number > next_) {
       ++generation_;
       for (Field &stale : ready_)
@@ -166,9 +168,10 @@ private:
     std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {
       // Fields in the worker's hands stay within depth_ + 1: the ready ones
-      // and the one being made.
+      // and the one being made. Started before the first ask, it makes only
+      // the first field until then: a scene no part shows holds one field.
       wake_.wait(lock, [this] {
-        return stop_ || (running_ && int(ready_.size()) < depth_ && next_ / 2 < length_);
+        return stop_ || (running_ && int(ready_.size()) < (asked_ ? depth_ : 1) && next_ / 2 < length_);
       });
       if (stop_)
         return;
@@ -212,7 +215,8 @@ private:
   int lowest_ = 0;          // fields from lowest_ to next_ - 1 are ready or being made
   int next_ = 0;            // the next field the worker makes
   int generation_ = 0;      // a restart makes what is being made stale
-  bool running_ = false;    // from the first field asked for on
+  bool running_ = false;    // from the first field asked for on, or from the start
+  bool asked_ = false;      // a field was asked for
   bool stop_ = false;
 
   // On the caller's thread:
@@ -224,8 +228,9 @@ private:
 
 } // namespace
 
-std::shared_ptr<ClipSource> readAhead(std::shared_ptr<ClipSource> clip, const Format &format, int depth) {
-  return std::make_shared<ReadAheadClip>(std::move(clip), format, depth);
+std::shared_ptr<ClipSource> readAhead(std::shared_ptr<ClipSource> clip, const Format &format, int depth,
+                                      int first) {
+  return std::make_shared<ReadAheadClip>(std::move(clip), format, depth, first);
 }
 
 int readAheadDepth(const Format &format, std::size_t clips, std::size_t budgetBytes) {

@@ -172,6 +172,25 @@ TEST_F(ReadAheadTest, ReadsNoFurtherThanItsDepthAndNotPastTheEnd) {
   EXPECT_EQ(std::set<int>(asked.begin(), asked.end()).size(), asked.size());
 }
 
+// Started at a field, the worker makes that field alone before anything is
+// asked (a scene no part shows holds no more), then reads ahead as usual; a
+// render that starts elsewhere still gets what the clip gives.
+TEST_F(ReadAheadTest, StartedAtAFieldMakesItAloneUntilAsked) {
+  const Format format = smallFormat();
+  for (const int asked : {5, 9}) {
+    SCOPED_TRACE(asked);
+    auto clip = std::make_shared<ScriptedClip>(format, 8);
+    ScriptedClip direct(format, 8);
+    const auto ahead = readAhead(clip, format, 3, 5);
+    for (int wait = 0; wait < 1000 && clip->asked().empty(); ++wait)
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    std::this_thread::sleep_for(std::chrono::milliseconds(20)); // time to go further, which it must not
+    EXPECT_EQ(clip->asked(), std::vector<int>{5});
+    for (int number = asked; number < asked + 4; ++number)
+      EXPECT_EQ(ask(*ahead, format, number), ask(direct, format, number)) << "field " << number;
+  }
+}
+
 TEST_F(ReadAheadTest, FailuresAreReportedByTheCallThatMeetsThem) {
   const Format format = smallFormat();
   const auto ahead = readAhead(std::make_shared<ScriptedClip>(format, 10, /*failing*/ 3, /*throwing*/ 6), format, 4);
