@@ -501,7 +501,7 @@ void runRender(const HostContext &context, const RenderOptions &options) {
   const int firstRead = jobs ? -1 : range.first;
   const auto prepare = [&](std::shared_ptr<ClipSource> clip, const std::string &name, int first) {
     if (pipelined && !isPatternName(name))
-      clip = readAhead(std::move(clip), format, depth, first);
+      clip = readAhead(std::move(clip), format, depth, first, range.last);
     return std::make_shared<TimedClip>(std::move(clip), clipTime);
   };
   std::vector<std::pair<std::string, std::shared_ptr<ClipSource>>> named; // for failure messages

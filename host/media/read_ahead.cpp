@@ -24,10 +24,11 @@ constexpr int kRecentFields = 2;
 
 class ReadAheadClip final : public ClipSource {
 public:
-  ReadAheadClip(std::shared_ptr<ClipSource> clip, const Format &format, int depth, int first)
+  ReadAheadClip(std::shared_ptr<ClipSource> clip, const Format &format, int depth, int first, int last)
       : clip_(std::move(clip)), format_(format), fieldWords_(size_t(format.width) * size_t(format.height / 2)),
-        depth_(std::max(depth, 1)), length_(clip_->length()), lowest_(std::max(first, 0)), next_(lowest_),
-        running_(first >= 0), worker_([this] { work(); }) {}
+        depth_(std::max(depth, 1)), length_(clip_->length()),
+        end_(int(std::min<int64_t>({int64_t{last} + 1, 2 * int64_t{length_}, INT32_MAX}))),
+        lowest_(std::max(first, 0)), next_(lowest_), running_(first >= 0), worker_([this] { work(); }) {}
 
   ~ReadAheadClip() override {
     {
@@ -125,7 +126,7 @@ private:
   // the parity the format gives it, not one of the last ones given (asked
   // of the clip itself).
   bool readsAhead(int number, int parity) {
-    if (number < 0 || number / 2 >= length_ || parity != fieldParity(format_, number))
+    if (number < 0 || number >= end_ || parity != fieldParity(format_, number))
       return false;
     const std::lock_guard<std::mutex> lock(mutex_);
     return !(number < lowest_ && number >= lowest_ - kRecentFields);
@@ -171,7 +172,7 @@ private:
       // and the one being made. Started before the first ask, it makes only
       // the first field until then: a scene no part shows holds one field.
       wake_.wait(lock, [this] {
-        return stop_ || (running_ && int(ready_.size()) < (asked_ ? depth_ : 1) && next_ / 2 < length_);
+        return stop_ || (running_ && int(ready_.size()) < (asked_ ? depth_ : 1) && next_ < end_);
       });
       if (stop_)
         return;
@@ -206,6 +207,7 @@ private:
   const size_t fieldWords_;
   const int depth_;
   const int length_;
+  const int end_; // fields from here on are not read ahead: past the clip or the render
 
   std::mutex clipMutex_; // held while clip_ is asked for anything
 
@@ -228,9 +230,9 @@ private:
 
 } // namespace
 
-std::shared_ptr<ClipSource> readAhead(std::shared_ptr<ClipSource> clip, const Format &format, int depth,
-                                      int first) {
-  return std::make_shared<ReadAheadClip>(std::move(clip), format, depth, first);
+std::shared_ptr<ClipSource> readAhead(std::shared_ptr<ClipSource> clip, const Format &format, int depth, int first,
+                                      int last) {
+  return std::make_shared<ReadAheadClip>(std::move(clip), format, depth, first, last);
 }
 
 int readAheadDepth(const Format &format, std::size_t clips, std::size_t budgetBytes) {

@@ -173,21 +173,26 @@ TEST_F(ReadAheadTest, ReadsNoFurtherThanItsDepthAndNotPastTheEnd) {
 }
 
 // Started at a field, the worker makes that field alone before anything is
-// asked (a scene no part shows holds no more), then reads ahead as usual; a
-// render that starts elsewhere still gets what the clip gives.
-TEST_F(ReadAheadTest, StartedAtAFieldMakesItAloneUntilAsked) {
+// asked (a scene no part shows holds no more), then reads ahead as usual up
+// to the last field given; a render that starts elsewhere or asks past the
+// last still gets what the clip gives.
+TEST_F(ReadAheadTest, StartedAtAFieldMakesItAloneUntilAskedAndStopsAtTheLast) {
   const Format format = smallFormat();
   for (const int asked : {5, 9}) {
     SCOPED_TRACE(asked);
     auto clip = std::make_shared<ScriptedClip>(format, 8);
     ScriptedClip direct(format, 8);
-    const auto ahead = readAhead(clip, format, 3, 5);
+    const auto ahead = readAhead(clip, format, 3, 5, 10);
     for (int wait = 0; wait < 1000 && clip->asked().empty(); ++wait)
       std::this_thread::sleep_for(std::chrono::milliseconds(5));
     std::this_thread::sleep_for(std::chrono::milliseconds(20)); // time to go further, which it must not
     EXPECT_EQ(clip->asked(), std::vector<int>{5});
-    for (int number = asked; number < asked + 4; ++number)
+    for (int number = asked; number < asked + 4; ++number) {
       EXPECT_EQ(ask(*ahead, format, number), ask(direct, format, number)) << "field " << number;
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+      const std::vector<int> made = clip->asked();
+      EXPECT_LE(*std::max_element(made.begin(), made.end()), std::max(number, 10)) << "after field " << number;
+    }
   }
 }
 
