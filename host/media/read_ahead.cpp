@@ -28,7 +28,7 @@ public:
       : clip_(std::move(clip)), format_(format), fieldWords_(size_t(format.width) * size_t(format.height / 2)),
         depth_(std::max(depth, 1)), length_(clip_->length()),
         end_(int(std::min<int64_t>({int64_t{last} + 1, 2 * int64_t{length_}, INT32_MAX}))),
-        lowest_(std::max(first, 0)), next_(lowest_), running_(first >= 0), worker_([this] { work(); }) {}
+        readsAtOnce_(first >= 0), lowest_(std::max(first, 0)), next_(lowest_), worker_([this] { work(); }) {}
 
   ~ReadAheadClip() override {
     {
@@ -136,7 +136,6 @@ private:
   // not among those it is making.
   Field take(int number) {
     std::unique_lock<std::mutex> lock(mutex_);
-    running_ = true;
     asked_ = true;
     if (number < lowest_ || number > next_) {
       ++generation_;
@@ -172,7 +171,7 @@ private:
       // and the one being made. Started before the first ask, it makes only
       // the first field until then: a scene no part shows holds one field.
       wake_.wait(lock, [this] {
-        return stop_ || (running_ && int(ready_.size()) < (asked_ ? depth_ : 1) && next_ < end_);
+        return stop_ || ((readsAtOnce_ || asked_) && int(ready_.size()) < (asked_ ? depth_ : 1) && next_ < end_);
       });
       if (stop_)
         return;
@@ -208,6 +207,7 @@ private:
   const int depth_;
   const int length_;
   const int end_; // fields from here on are not read ahead: past the clip or the render
+  const bool readsAtOnce_; // from the first field given, before anything is asked
 
   std::mutex clipMutex_; // held while clip_ is asked for anything
 
@@ -217,8 +217,7 @@ private:
   int lowest_ = 0;          // fields from lowest_ to next_ - 1 are ready or being made
   int next_ = 0;            // the next field the worker makes
   int generation_ = 0;      // a restart makes what is being made stale
-  bool running_ = false;    // from the first field asked for on, or from the start
-  bool asked_ = false;      // a field was asked for
+  bool asked_ = false;      // a field was asked for: reading starts then, unless readsAtOnce_
   bool stop_ = false;
 
   // On the caller's thread:

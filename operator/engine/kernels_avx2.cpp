@@ -128,12 +128,9 @@ TILERON_AVX2 void maskCompositeAvx2(const uint32_t *picture, ptrdiff_t pictureSt
       // alpha * opacity <= 65025 fits the low 16 bits of each 32-bit lane.
       const __m256i n = _mm256_mullo_epi32(
           _mm256_mullo_epi16(_mm256_and_si256(s, byteMask), op), _mm256_sub_epi32(byteMask, m));
+      // N = 255^3 in every lane needs an opaque picture at full opacity,
+      // which the 16-bit path above took.
       if (_mm256_testz_si256(n, n)) continue; // nothing passes
-      if (_mm256_movemask_epi8(_mm256_cmpeq_epi32(n, cube)) == -1) {
-        // N = 255^3: every channel is the picture's and the alpha 255 (= its own).
-        _mm256_storeu_si256(out, s);
-        continue;
-      }
       const __m256i d = _mm256_loadu_si256(out);
       const __m256i t = _mm256_and_si256(d, byteMask);
       const __m256i alpha = _mm256_max_epu32(mulShiftEpu32<kDiv65025Shift>(n, magicAlpha), t);

@@ -196,6 +196,27 @@ TEST_F(ReadAheadTest, StartedAtAFieldMakesItAloneUntilAskedAndStopsAtTheLast) {
   }
 }
 
+// A first field made before it is asked keeps its failure, or the clip's
+// exception, for the call that asks for it.
+TEST_F(ReadAheadTest, AFieldMadeBeforeTheAskReportsItsFailureWhenAsked) {
+  const Format format = smallFormat();
+  for (const bool throwing : {false, true}) {
+    SCOPED_TRACE(throwing);
+    auto clip = std::make_shared<ScriptedClip>(format, 8, throwing ? -1 : 2, throwing ? 2 : -1);
+    const auto ahead = readAhead(clip, format, 3, 4);
+    for (int wait = 0; wait < 1000 && clip->asked().empty(); ++wait)
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    EXPECT_EQ(ahead->takeFailure(), "") << "nothing is reported before the field is asked for";
+    if (throwing) {
+      EXPECT_THROW(ask(*ahead, format, 4), std::runtime_error);
+    } else {
+      EXPECT_EQ(ask(*ahead, format, 4), -1);
+      EXPECT_EQ(ahead->takeFailure(), "frame 2 could not be decoded");
+    }
+    EXPECT_EQ(ask(*ahead, format, 6), 6 * 4 + fieldParity(format, 6));
+  }
+}
+
 TEST_F(ReadAheadTest, FailuresAreReportedByTheCallThatMeetsThem) {
   const Format format = smallFormat();
   const auto ahead = readAhead(std::make_shared<ScriptedClip>(format, 10, /*failing*/ 3, /*throwing*/ 6), format, 4);
