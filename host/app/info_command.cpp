@@ -71,7 +71,7 @@ void runInfo(const HostContext &context) {
   // version tag string the way the query does.
   const std::optional<uintptr_t> tag = plugin.tagValue(OP_TAG_VERSION);
   unsigned long major = 0, minor = 0;
-  if (tag && parseVersionTag(reinterpret_cast<const char *>(*tag), major, minor))
+  if (tag && opParseVersionTag(reinterpret_cast<const char *>(*tag), &major, &minor))
     std::printf("version  %lu.%lu\n", major, minor);
   else
     std::printf("version  unknown (no version tag that parses)\n");

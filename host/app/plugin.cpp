@@ -2,7 +2,6 @@
 
 #include <dlfcn.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <stdexcept>
 
@@ -23,15 +22,6 @@ std::filesystem::path pluginPath(const std::string &option) {
   if (!option.empty()) return option;
   if (const char *env = std::getenv("TILERON_PLUGIN"); env && *env) return env;
   return TILERON_PLUGIN_PATH;
-}
-
-bool parseVersionTag(const char *tag, unsigned long &major, unsigned long &minor) {
-  if (!tag) return false;
-  unsigned long first = 0, second = 0;
-  if (std::sscanf(tag, "$Id: %*s %lu.%lu", &first, &second) != 2) return false;
-  major = first;
-  minor = second;
-  return true;
 }
 
 Plugin::Plugin(const std::filesystem::path &path) : path_(path) {

@@ -15,10 +15,6 @@ namespace vxhost::app {
 // and not empty, else the module built with this program.
 std::filesystem::path pluginPath(const std::string &option);
 
-// Reads the version "major.minor" from a version tag string of the form
-// "$Id: <file>,v <major>.<minor> ..."; false when it does not hold two numbers.
-bool parseVersionTag(const char *tag, unsigned long &major, unsigned long &minor);
-
 // A loaded plug-in; unloaded when destroyed.
 class Plugin {
 public:

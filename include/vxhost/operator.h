@@ -3,6 +3,8 @@
 #ifndef VXHOST_OPERATOR_H
 #define VXHOST_OPERATOR_H
 
+#include <stdio.h>
+
 #include "vxdefs.h"
 
 VX_EXTERN_C_BEGIN
@@ -61,6 +63,19 @@ enum {
   OP_TAG_FLAGS_E = 0x0E,
   OP_TAG_VERSION = 0x10   /* value: const char * version tag string */
 };
+
+/* Reads "major.minor" from a version tag string by the format
+ * "$Id: %*s %lu.%lu" (as in "$Id: file.cpp,v 1.1 ..."): 1 with both numbers
+ * stored when exactly two were read, else 0 with nothing stored (a null tag
+ * too). The host and the plug-in read the tag alike through this one form. */
+static inline int opParseVersionTag(const char *tag, unsigned long *major, unsigned long *minor) {
+  unsigned long first = 0, second = 0;
+  if (!tag || sscanf(tag, "$Id: %*s %lu.%lu", &first, &second) != 2)
+    return 0;
+  *major = first;
+  *minor = second;
+  return 1;
+}
 
 /* The plug-in's one export: the static tag list (never freed). */
 typedef const OperatorTag *(*GetOperatorInfoFn)(void);

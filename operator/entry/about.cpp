@@ -51,7 +51,7 @@ void buildAboutText(xchar *buffer, std::size_t capacity, const char *versionTag)
 
   text.put("Version: ");
   unsigned long major = 0, minor = 0;
-  if (parseVersionTag(versionTag, major, minor)) {
+  if (opParseVersionTag(versionTag, &major, &minor)) {
     // Two numbers of at most 20 digits, the point and the terminator.
     xchar version[48];
     sxprintf(version, "%ld.%ld", static_cast<long>(major), static_cast<long>(minor));

@@ -1,6 +1,5 @@
 #include "entry/tag_list.hpp"
 
-#include <cstdio>
 
 #include "entry/entry.hpp"
 
@@ -37,18 +36,9 @@ const EntryPointTable kEntryPoints = {&operatorInfo, &versionQuery, {nullptr, nu
 
 const OperatorTag *operatorInfo() { return kOperatorInfo; }
 
-bool parseVersionTag(const char *tag, unsigned long &major, unsigned long &minor) {
-  if (!tag) return false;
-  unsigned long first = 0, second = 0;
-  if (std::sscanf(tag, "$Id: %*s %lu.%lu", &first, &second) != 2) return false;
-  major = first;
-  minor = second;
-  return true;
-}
-
 int32_t versionOfTag(const char *tag, int32_t selector) {
   unsigned long major = 0, minor = 0;
-  if (!parseVersionTag(tag, major, minor)) return -1;
+  if (!opParseVersionTag(tag, &major, &minor)) return -1;
   switch (selector) {
   case 0: return static_cast<int32_t>(major);
   case 1: return static_cast<int32_t>(minor);

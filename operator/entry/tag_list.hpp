@@ -15,10 +15,6 @@ inline constexpr const char *kVersionTag =
 // The static tag list (ended by tag 0); owned by the library, never freed.
 const OperatorTag *operatorInfo();
 
-// Reads "major.minor" from a version tag by the format "$Id: %*s %lu.%lu".
-// Returns true and both numbers when exactly two were read, else false.
-bool parseVersionTag(const char *tag, unsigned long &major, unsigned long &minor);
-
 // The version of `tag`: the major number for selector 0, the minor for 1, 0
 // for any other selector; -1 for every selector when the tag does not parse.
 int32_t versionOfTag(const char *tag, int32_t selector);
