@@ -70,12 +70,7 @@ private:
       break;
     case T::key: add(Step::Type::key); break;
     case T::type: add(Step::Type::text); break;
-    case T::wheel: {
-      Step s{Step::Type::wheel, c.line};
-      s.value = c.wheelRows;
-      steps_.push_back(s);
-      break;
-    }
+    case T::wheel: steps_.push_back(Step{Step::Type::wheel, c.line, 0, 0, false, false, c.wheelRows, {}}); break;
     case T::close: add(Step::Type::close); break;
     case T::screenshot: add(Step::Type::screenshot); break;
     case T::monitor: add(Step::Type::monitor); break;
