@@ -493,12 +493,13 @@ void runRender(const HostContext &context, const RenderOptions &options) {
   for (const SceneEntry &scene : board.scenes)
     files += isPatternName(scene.source) ? 0 : 1;
   const int depth = readAheadDepth(format, files, kReadAheadBytes);
-  const bool jobs =
+  // Rendered by --jobs children, joined here (whole frames only, not a still).
+  const bool splitIntoJobs =
       options.jobs > 1 && kind != OutputKind::pngStill && range.first % 2 == 0 && range.last % 2 == 1;
   // Rendered here, the scenes start reading the first field at once, beside
   // the plug-in's set-up (every shown scene is asked for it); the input only
   // when asked, as parts that cover the frame leave it unread.
-  const int firstRead = jobs ? -1 : range.first;
+  const int firstRead = splitIntoJobs ? -1 : range.first;
   const auto prepare = [&](std::shared_ptr<ClipSource> clip, const std::string &name, int first) {
     if (pipelined && !isPatternName(name))
       clip = readAhead(std::move(clip), format, depth, first, range.last);
@@ -514,7 +515,7 @@ void runRender(const HostContext &context, const RenderOptions &options) {
   }
 
   writerOptions.audio = openAudio(board, audioChoice, range, kind);
-  if (jobs) {
+  if (splitIntoJobs) {
     if (writerOptions.audio && kind == OutputKind::mp4)
       throw std::runtime_error("--jobs " + std::to_string(options.jobs) +
                                ": the sound of an .mp4 (AAC) cannot be joined without a click at each segment's "
